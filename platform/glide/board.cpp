@@ -1,0 +1,318 @@
+// The board's lifecycle and state calls: init, query, open, shutdown, the
+// combine units, fog, blending, clip window, and the call trace.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "board.h"
+#include "pixel.h"
+
+namespace softglide::detail {
+namespace {
+
+Board theBoard;
+bool traceOn = false;
+std::vector<TraceCall> calls;
+
+// The library's own switch for trying the no-accelerator path.
+bool boardHidden() {
+  const char* value = std::getenv("FX_GLIDE_NO_BOARD");
+  return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+BOOL CALLBACK firstVisibleWindow(HWND window, LPARAM result) {
+  if (IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Window handle 0 means the calling thread's active window, or else its
+// first visible top-level window.
+HWND renderWindow(FxU32 handle) {
+  if (handle != 0) {
+    const HWND given = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+    return IsWindow(given) ? given : nullptr;
+  }
+  if (const HWND active = GetActiveWindow()) {
+    return active;
+  }
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), firstVisibleWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void loadFogTable(Board& state, const GrFog_t* table) {
+  std::memcpy(state.fogTable, table, GR_FOG_TABLE_SIZE);
+  state.fogByDepth.resize(0x10000);
+  for (std::uint32_t depth = 0; depth < 0x10000; ++depth) {
+    state.fogByDepth[depth] = static_cast<std::uint16_t>(pixel::fogFactor(state.fogTable, depth));
+  }
+}
+
+void setCombine(CombineUnit& unit, GrCombineFunction_t function, GrCombineFactor_t factor,
+                GrCombineLocal_t local, GrCombineOther_t other, FxBool invert) {
+  unit = {function, factor, local, other, invert != FXFALSE};
+}
+
+}  // namespace
+
+Board& board() {
+  return theBoard;
+}
+
+bool ready() {
+  return theBoard.open;
+}
+
+bool tracing() {
+  return traceOn;
+}
+
+void traceCall(const char* name, std::initializer_list<double> arguments) {
+  if (traceOn) {
+    calls.push_back({name, arguments});
+  }
+}
+
+void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices) {
+  if (!traceOn) {
+    return;
+  }
+  TraceCall call{name, {}};
+  for (const GrVertex* vertex : vertices) {
+    if (vertex != nullptr) {
+      call.arguments.insert(call.arguments.end(),
+                            {vertex->x, vertex->y, vertex->r, vertex->g, vertex->b, vertex->a, vertex->oow});
+    }
+  }
+  calls.push_back(std::move(call));
+}
+
+}  // namespace softglide::detail
+
+namespace softglide {
+
+std::string TraceCall::text() const {
+  std::string result = name + "(";
+  char number[32];
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::snprintf(number, sizeof number, "%s%.9g", i == 0 ? "" : ", ", arguments[i]);
+    result += number;
+  }
+  return result + ")";
+}
+
+void setTracing(bool on) {
+  detail::traceOn = on;
+}
+
+const std::vector<TraceCall>& trace() {
+  return detail::calls;
+}
+
+void clearTrace() {
+  detail::calls.clear();
+}
+
+std::vector<std::uint16_t> frontBuffer() {
+  const detail::Board& state = detail::board();
+  return state.open ? state.buffers[1 - state.back] : std::vector<std::uint16_t>{};
+}
+
+std::vector<std::uint32_t> frontBufferRgb() {
+  std::vector<std::uint32_t> rgb;
+  for (const std::uint16_t pixel : frontBuffer()) {
+    rgb.push_back(static_cast<std::uint32_t>(pixel::red8(pixel) << 16 | pixel::green8(pixel) << 8 |
+                                             pixel::blue8(pixel)));
+  }
+  return rgb;
+}
+
+int swapCount() {
+  return detail::board().swaps;
+}
+
+}  // namespace softglide
+
+using namespace softglide;
+using namespace softglide::detail;
+
+FX_ENTRY void FX_CALL grGlideInit(void) {
+  traceCall("grGlideInit", std::initializer_list<double>{});
+  theBoard = Board{};
+  theBoard.initialized = true;
+}
+
+FX_ENTRY FxBool FX_CALL grSstQueryHardware(GrHwConfiguration* hwconfig) {
+  traceCall("grSstQueryHardware", std::initializer_list<double>{});
+  if (hwconfig == nullptr || boardHidden()) {
+    return FXFALSE;
+  }
+  *hwconfig = GrHwConfiguration{};
+  hwconfig->num_sst = 1;
+  hwconfig->SSTs[0].type = GR_SSTTYPE_VOODOO;
+  hwconfig->SSTs[0].config.fbRam = 2;
+  hwconfig->SSTs[0].config.fbiRev = 2;
+  return FXTRUE;
+}
+
+FX_ENTRY void FX_CALL grSstSelect(int whichSst) {
+  traceCall("grSstSelect", {static_cast<double>(whichSst)});
+}
+
+FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution,
+                                     GrScreenRefresh_t refresh, GrColorFormat_t format,
+                                     GrOriginLocation_t origin, int colorBuffers, int auxBuffers) {
+  traceCall("grSstWinOpen", {static_cast<double>(hWnd), static_cast<double>(resolution),
+                             static_cast<double>(refresh), static_cast<double>(format),
+                             static_cast<double>(origin), static_cast<double>(colorBuffers),
+                             static_cast<double>(auxBuffers)});
+  Board& state = board();
+  if (!state.initialized || state.open || boardHidden() || resolution != GR_RESOLUTION_640x480 ||
+      refresh != GR_REFRESH_60Hz || (format != GR_COLORFORMAT_ARGB && format != GR_COLORFORMAT_ABGR) ||
+      (origin != GR_ORIGIN_UPPER_LEFT && origin != GR_ORIGIN_LOWER_LEFT) || colorBuffers != 2 ||
+      auxBuffers < 0 || auxBuffers > 1) {
+    return FXFALSE;
+  }
+  const HWND window = renderWindow(hWnd);
+  if (window == nullptr) {
+    return FXFALSE;
+  }
+  state.window = window;
+  state.colorFormat = format;
+  state.origin = origin;
+  for (auto& buffer : state.buffers) {
+    buffer.assign(static_cast<std::size_t>(screenWidth) * screenHeight, 0);
+  }
+  const GrFog_t emptyTable[GR_FOG_TABLE_SIZE] = {};
+  loadFogTable(state, emptyTable);
+  state.timelineStart = std::chrono::steady_clock::now();
+  state.open = true;
+  return FXTRUE;
+}
+
+FX_ENTRY void FX_CALL grGlideShutdown(void) {
+  traceCall("grGlideShutdown", std::initializer_list<double>{});
+  theBoard = Board{};
+}
+
+FX_ENTRY void FX_CALL grColorCombine(GrCombineFunction_t function, GrCombineFactor_t factor,
+                                     GrCombineLocal_t local, GrCombineOther_t other, FxBool invert) {
+  traceCall("grColorCombine", {static_cast<double>(function), static_cast<double>(factor),
+                               static_cast<double>(local), static_cast<double>(other), static_cast<double>(invert)});
+  if (ready()) {
+    setCombine(board().color, function, factor, local, other, invert);
+  }
+}
+
+FX_ENTRY void FX_CALL grAlphaCombine(GrCombineFunction_t function, GrCombineFactor_t factor,
+                                     GrCombineLocal_t local, GrCombineOther_t other, FxBool invert) {
+  traceCall("grAlphaCombine", {static_cast<double>(function), static_cast<double>(factor),
+                               static_cast<double>(local), static_cast<double>(other), static_cast<double>(invert)});
+  if (ready()) {
+    setCombine(board().alpha, function, factor, local, other, invert);
+  }
+}
+
+// The colour-combine shorthands: zero, the constant colour, or the iterated
+// vertex colour.
+FX_ENTRY void FX_CALL guColorCombineFunction(GrColorCombineFnc_t function) {
+  traceCall("guColorCombineFunction", {static_cast<double>(function)});
+  if (!ready()) {
+    return;
+  }
+  CombineUnit& unit = board().color;
+  switch (function) {
+    case GR_COLORCOMBINE_ZERO:
+      setCombine(unit, GR_COMBINE_FUNCTION_ZERO, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_ITERATED,
+                 GR_COMBINE_OTHER_ITERATED, FXFALSE);
+      break;
+    case GR_COLORCOMBINE_CCRGB:
+      setCombine(unit, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_CONSTANT,
+                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
+      break;
+    case GR_COLORCOMBINE_ITRGB:
+      setCombine(unit, GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_ITERATED,
+                 GR_COMBINE_OTHER_ITERATED, FXFALSE);
+      break;
+    default:  // the texture shorthands: there are no texture units
+      break;
+  }
+}
+
+FX_ENTRY void FX_CALL grFogMode(GrFogMode_t mode) {
+  traceCall("grFogMode", {static_cast<double>(mode)});
+  if (ready()) {
+    board().fogMode = mode;
+  }
+}
+
+FX_ENTRY void FX_CALL grFogColorValue(GrColor_t color) {
+  traceCall("grFogColorValue", {static_cast<double>(color)});
+  if (ready()) {
+    int alpha = 0;
+    splitColor(color, board().fogRed, board().fogGreen, board().fogBlue, alpha);
+  }
+}
+
+// W(i) = 2^(3 + i/4) / (8 - i mod 4): entry i stands for floating depth
+// i * 1024.
+FX_ENTRY float FX_CALL guFogTableIndexToW(int index) {
+  return static_cast<float>(std::ldexp(1.0, 3 + (index >> 2)) / (8 - (index & 3)));
+}
+
+// Exponential fog 1 - e^(-density w), scaled so that the last entry is 255.
+FX_ENTRY void FX_CALL guFogGenerateExp(GrFog_t fogTable[GR_FOG_TABLE_SIZE], float density) {
+  traceCall("guFogGenerateExp", {static_cast<double>(density)});
+  if (fogTable == nullptr) {
+    return;
+  }
+  const double last = 1.0 - std::exp(-static_cast<double>(density) * guFogTableIndexToW(GR_FOG_TABLE_SIZE - 1));
+  for (int i = 0; i < GR_FOG_TABLE_SIZE; ++i) {
+    const double fog = (1.0 - std::exp(-static_cast<double>(density) * guFogTableIndexToW(i))) / last;
+    const double clamped = std::isnan(fog) ? 0.0 : std::clamp(fog, 0.0, 1.0);
+    fogTable[i] = static_cast<GrFog_t>(clamped * 255.0);
+  }
+}
+
+FX_ENTRY void FX_CALL grFogTable(const GrFog_t fogTable[GR_FOG_TABLE_SIZE]) {
+  if (tracing() && fogTable != nullptr) {
+    TraceCall call{"grFogTable", {}};
+    for (int i = 0; i < GR_FOG_TABLE_SIZE; ++i) {
+      call.arguments.push_back(fogTable[i]);
+    }
+    calls.push_back(std::move(call));
+  }
+  if (ready() && fogTable != nullptr) {
+    loadFogTable(board(), fogTable);
+  }
+}
+
+FX_ENTRY void FX_CALL grAlphaBlendFunction(GrAlphaBlendFnc_t rgbSource, GrAlphaBlendFnc_t rgbDest,
+                                           GrAlphaBlendFnc_t alphaSource, GrAlphaBlendFnc_t alphaDest) {
+  traceCall("grAlphaBlendFunction", {static_cast<double>(rgbSource), static_cast<double>(rgbDest),
+                                     static_cast<double>(alphaSource), static_cast<double>(alphaDest)});
+  if (ready()) {
+    board().blendSource = rgbSource;
+    board().blendDest = rgbDest;
+  }
+}
+
+// The window is clamped to the screen; one whose minimum is not below its
+// maximum holds no pixel.
+FX_ENTRY void FX_CALL grClipWindow(FxU32 minx, FxU32 miny, FxU32 maxx, FxU32 maxy) {
+  traceCall("grClipWindow", {static_cast<double>(minx), static_cast<double>(miny),
+                             static_cast<double>(maxx), static_cast<double>(maxy)});
+  if (!ready()) {
+    return;
+  }
+  Board& state = board();
+  state.clipMinX = static_cast<int>(std::min<FxU32>(minx, screenWidth));
+  state.clipMinY = static_cast<int>(std::min<FxU32>(miny, screenHeight));
+  state.clipMaxX = static_cast<int>(std::min<FxU32>(maxx, screenWidth));
+  state.clipMaxY = static_cast<int>(std::min<FxU32>(maxy, screenHeight));
+}

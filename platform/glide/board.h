@@ -1,0 +1,77 @@
+// The state of the one software board, shared by the files of the library.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#include "device/glide.h"
+#include "softglide.h"
+
+namespace softglide::detail {
+
+struct CombineUnit {
+  GrCombineFunction_t function = GR_COMBINE_FUNCTION_LOCAL;
+  GrCombineFactor_t factor = GR_COMBINE_FACTOR_ZERO;
+  GrCombineLocal_t local = GR_COMBINE_LOCAL_ITERATED;
+  GrCombineOther_t other = GR_COMBINE_OTHER_ITERATED;
+  bool invert = false;
+};
+
+// A pixel's iterated values before the combine units: colour and alpha as
+// integers 0-255, and 1/w.
+struct Fragment {
+  int r, g, b, a;
+  float oow;
+};
+
+struct Board {
+  bool initialized = false;
+  bool open = false;
+  HWND window = nullptr;
+  GrColorFormat_t colorFormat = GR_COLORFORMAT_ABGR;
+  GrOriginLocation_t origin = GR_ORIGIN_LOWER_LEFT;
+  std::array<std::vector<std::uint16_t>, 2> buffers;
+  int back = 1;
+  int clipMinX = 0, clipMinY = 0, clipMaxX = screenWidth, clipMaxY = screenHeight;
+  CombineUnit color;
+  CombineUnit alpha;
+  GrColor_t constantColor = 0;
+  GrFogMode_t fogMode = GR_FOG_DISABLE;
+  int fogRed = 0, fogGreen = 0, fogBlue = 0;
+  std::uint8_t fogTable[GR_FOG_TABLE_SIZE] = {};
+  std::vector<std::uint16_t> fogByDepth;  // the fog factor of every floating depth
+  GrAlphaBlendFnc_t blendSource = GR_BLEND_ONE, blendDest = GR_BLEND_ZERO;
+  std::chrono::steady_clock::time_point timelineStart;
+  long long retracesWaited = 0;
+  int swaps = 0;
+};
+
+Board& board();
+
+// True for calls that may act: the board is open.
+bool ready();
+
+void traceCall(const char* name, std::initializer_list<double> arguments);
+void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices);
+bool tracing();
+
+// The colour channels of a GrColor_t in the opened format.
+void splitColor(GrColor_t color, int& red, int& green, int& blue, int& alpha);
+
+// Runs one fragment through combine, fog, blend and dither into the back
+// buffer at application coordinates (x, y), which lie inside the clip window.
+void writeFragment(int x, int y, const Fragment& fragment);
+
+// The memory row of application row y.
+inline int memoryRow(int y) {
+  return board().origin == GR_ORIGIN_LOWER_LEFT ? screenHeight - 1 - y : y;
+}
+
+void presentFrontBuffer();
+
+}  // namespace softglide::detail

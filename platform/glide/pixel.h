@@ -1,0 +1,87 @@
+// The pixel arithmetic of the board: fog depth from 1/w, table fog, alpha
+// blending and the 4x4 ordered dither to 5-6-5. Everything here is integer
+// arithmetic as the accelerator did it, so pictures are exact.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+namespace softglide::pixel {
+
+// The card's 16-bit floating depth of a pixel's 1/w: 0 for oow >= 1, below 0
+// or NaN; 0xFFFF below 2^-16; otherwise, with oow = m * 2^-(e+1) and m in
+// [1, 2): (e << 12) + 4096 - floor((m - 1) * 4096), at most 0xFFFF.
+inline std::uint32_t floatingDepth(float oow) {
+  if (!(oow < 1.0f) || !(oow >= 0.0f)) {
+    return 0;
+  }
+  if (oow < 1.0f / 65536.0f) {
+    return 0xFFFF;
+  }
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(oow);
+  const std::uint32_t exponent = 126 - (bits >> 23);  // e, from 0 to 15
+  const std::uint32_t mantissa12 = (bits >> 11) & 0xFFF;
+  const std::uint32_t depth = (exponent << 12) + 4096 - mantissa12;
+  return depth > 0xFFFF ? 0xFFFF : depth;
+}
+
+// The fog blend factor for a floating depth, from the loaded table t and its
+// per-entry deltas d[i] = (t[i+1] - t[i]) << 2 kept in 8 bits (d[63] = 0):
+// f = t[i] + ((d[i] * fraction) >> 10) with i = depth >> 10 and
+// fraction = (depth >> 2) & 0xFF.
+inline std::uint32_t fogFactor(const std::uint8_t table[64], std::uint32_t depth) {
+  const std::uint32_t index = depth >> 10;
+  const std::uint32_t fraction = (depth >> 2) & 0xFF;
+  const std::uint32_t delta =
+      index < 63 ? (static_cast<std::uint32_t>(table[index + 1] - table[index]) << 2) & 0xFF : 0;
+  return table[index] + ((delta * fraction) >> 10);
+}
+
+inline int clamp255(int value) {
+  return value < 0 ? 0 : (value > 255 ? 255 : value);
+}
+
+// One channel fogged towards the fog colour by factor f.
+inline int applyFog(int channel, int fogChannel, std::uint32_t factor) {
+  return clamp255(channel + (((fogChannel - channel) * static_cast<int>(factor + 1)) >> 8));
+}
+
+// Blend factors are scaled to 0..256: an 8-bit value v counts as v + 1 and
+// "one minus v" as 256 - v.
+inline int blendChannel(int source, int sourceFactor, int dest, int destFactor) {
+  return clamp255((source * sourceFactor + dest * destFactor) >> 8);
+}
+
+inline constexpr std::uint8_t ditherMatrix[4][4] = {
+    {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+inline std::uint32_t dither5(int value, int threshold) {
+  return static_cast<std::uint32_t>(((value << 1) - (value >> 4) + (value >> 7) + threshold) >> 4);
+}
+
+inline std::uint32_t dither6(int value, int threshold) {
+  return static_cast<std::uint32_t>(((value << 2) - (value >> 4) + (value >> 6) + threshold) >> 4);
+}
+
+// row is the memory row of the frame buffer, column its x.
+inline std::uint16_t ditherTo565(int red, int green, int blue, int column, int row) {
+  const int threshold = ditherMatrix[row & 3][column & 3];
+  return static_cast<std::uint16_t>((dither5(red, threshold) << 11) |
+                                    (dither6(green, threshold) << 5) | dither5(blue, threshold));
+}
+
+// 5-6-5 back to 8 bits per channel by bit replication.
+inline int red8(std::uint16_t pixel) {
+  const int r5 = pixel >> 11;
+  return (r5 << 3) | (r5 >> 2);
+}
+inline int green8(std::uint16_t pixel) {
+  const int g6 = (pixel >> 5) & 0x3F;
+  return (g6 << 2) | (g6 >> 4);
+}
+inline int blue8(std::uint16_t pixel) {
+  const int b5 = pixel & 0x1F;
+  return (b5 << 3) | (b5 >> 2);
+}
+
+}  // namespace softglide::pixel

@@ -1,0 +1,185 @@
+// The primitives of the board: clear, points, anti-aliased points and lines.
+// Coordinates are application pixels; pixel centres lie at +0.5.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "board.h"
+#include "pixel.h"
+
+namespace softglide::detail {
+namespace {
+
+int iteratedChannel(double value) {
+  if (!(value > 0.0)) {
+    return 0;  // negative or not a number
+  }
+  return value >= 255.0 ? 255 : static_cast<int>(value);
+}
+
+bool insideClip(const Board& state, int x, int y) {
+  return x >= state.clipMinX && x < state.clipMaxX && y >= state.clipMinY && y < state.clipMaxY;
+}
+
+// Parameters of a vertex, or interpolated between two, in double.
+struct Parameters {
+  double r, g, b, a, oow;
+};
+
+Parameters parametersOf(const GrVertex& vertex) {
+  return {vertex.r, vertex.g, vertex.b, vertex.a, vertex.oow};
+}
+
+Parameters interpolate(const Parameters& from, const Parameters& to, double t) {
+  return {from.r + t * (to.r - from.r), from.g + t * (to.g - from.g), from.b + t * (to.b - from.b),
+          from.a + t * (to.a - from.a), from.oow + t * (to.oow - from.oow)};
+}
+
+// Coverage scales the alpha; colour and 1/w are the parameters' own.
+void plot(int x, int y, const Parameters& parameters, double coverage) {
+  const Fragment fragment{iteratedChannel(parameters.r), iteratedChannel(parameters.g),
+                          iteratedChannel(parameters.b), iteratedChannel(parameters.a * coverage),
+                          static_cast<float>(parameters.oow)};
+  writeFragment(x, y, fragment);
+}
+
+bool finite(const GrVertex& vertex) {
+  return std::isfinite(vertex.x) && std::isfinite(vertex.y);
+}
+
+// The pixel range [first, end) whose centres c satisfy low <= c < high,
+// limited to [limitLow, limitHigh); safe for any finite bounds.
+void centreRange(double low, double high, int limitLow, int limitHigh, int& first, int& end) {
+  const double firstCentre = std::ceil(low - 0.5);
+  const double endCentre = std::ceil(high - 0.5);
+  first = static_cast<int>(std::clamp(firstCentre, static_cast<double>(limitLow), static_cast<double>(limitHigh)));
+  end = static_cast<int>(std::clamp(endCentre, static_cast<double>(limitLow), static_cast<double>(limitHigh)));
+}
+
+// Steps along the major axis u, plotting the (up to) two pixels per step
+// whose centres lie within 1 of the line along the minor axis v.
+template <typename Plot>
+void drawLineBand(double u1, double v1, double u2, double v2, int uLimitLow, int uLimitHigh,
+                  const Parameters& first, const Parameters& second, Plot plotAt) {
+  int begin = 0;
+  int end = 0;
+  centreRange(std::min(u1, u2), std::max(u1, u2), uLimitLow, uLimitHigh, begin, end);
+  const double du = u2 - u1;
+  const double dv = v2 - v1;
+  for (int u = begin; u < end; ++u) {
+    const double t = (u + 0.5 - u1) / du;
+    const double v = v1 + t * dv;
+    const Parameters parameters = interpolate(first, second, t);
+    const double lowerRow = std::floor(v - 0.5);
+    for (int step = 0; step < 2; ++step) {
+      const double row = lowerRow + step;
+      const double distance = std::fabs(row + 0.5 - v);
+      if (distance < 1.0 && row >= -1.0 && row <= 4096.0) {
+        plotAt(u, static_cast<int>(row), parameters, 1.0 - distance);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace softglide::detail
+
+using namespace softglide;
+using namespace softglide::detail;
+
+FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
+  traceCall("grBufferClear", {static_cast<double>(color), static_cast<double>(alpha), static_cast<double>(depth)});
+  if (!ready()) {
+    return;
+  }
+  Board& state = board();
+  int red = 0, green = 0, blue = 0, unusedAlpha = 0;
+  splitColor(color, red, green, blue, unusedAlpha);
+  // One dithered row per memory-row phase, copied into the clip window.
+  std::uint16_t rows[4][screenWidth];
+  for (int phase = 0; phase < 4; ++phase) {
+    for (int x = 0; x < screenWidth; ++x) {
+      rows[phase][x] = pixel::ditherTo565(red, green, blue, x, phase);
+    }
+  }
+  if (state.clipMinX >= state.clipMaxX) {
+    return;
+  }
+  const std::size_t bytes = static_cast<std::size_t>(state.clipMaxX - state.clipMinX) * sizeof(std::uint16_t);
+  for (int y = state.clipMinY; y < state.clipMaxY; ++y) {
+    const int row = memoryRow(y);
+    std::memcpy(&state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + state.clipMinX],
+                &rows[row & 3][state.clipMinX], bytes);
+  }
+}
+
+// Exactly one pixel: the position is snapped to 1/16 pixel first.
+FX_ENTRY void FX_CALL grDrawPoint(const GrVertex* vertex) {
+  traceCall("grDrawPoint", {vertex});
+  if (!ready() || vertex == nullptr) {
+    return;
+  }
+  const double x16 = std::floor(static_cast<double>(vertex->x) * 16.0 + 0.5);
+  const double y16 = std::floor(static_cast<double>(vertex->y) * 16.0 + 0.5);
+  if (!(x16 >= 0.0 && x16 < 16.0 * screenWidth && y16 >= 0.0 && y16 < 16.0 * screenHeight)) {
+    return;
+  }
+  const int x = static_cast<int>(x16) >> 4;
+  const int y = static_cast<int>(y16) >> 4;
+  if (insideClip(board(), x, y)) {
+    plot(x, y, parametersOf(*vertex), 1.0);
+  }
+}
+
+// A 2x2 footprint: pixels whose centres lie within [x-1, x+1) x [y-1, y+1),
+// each with alpha a * (1 - the larger of its two distances).
+FX_ENTRY void FX_CALL grAADrawPoint(const GrVertex* vertex) {
+  traceCall("grAADrawPoint", {vertex});
+  if (!ready() || vertex == nullptr || !finite(*vertex)) {
+    return;
+  }
+  const Board& state = board();
+  const double x = vertex->x;
+  const double y = vertex->y;
+  int firstColumn = 0, endColumn = 0, firstRow = 0, endRow = 0;
+  centreRange(x - 1.0, x + 1.0, state.clipMinX, std::max(state.clipMinX, state.clipMaxX), firstColumn, endColumn);
+  centreRange(y - 1.0, y + 1.0, state.clipMinY, std::max(state.clipMinY, state.clipMaxY), firstRow, endRow);
+  const Parameters parameters = parametersOf(*vertex);
+  for (int row = firstRow; row < endRow; ++row) {
+    for (int column = firstColumn; column < endColumn; ++column) {
+      const double distance = std::max(std::fabs(column + 0.5 - x), std::fabs(row + 0.5 - y));
+      plot(column, row, parameters, 1.0 - distance);
+    }
+  }
+}
+
+// A band two pixels wide along the minor axis, without end caps, from the
+// first end's major coordinate to the second's; colour, alpha and 1/w are
+// interpolated from end to end. A zero-length line draws nothing.
+FX_ENTRY void FX_CALL grAADrawLine(const GrVertex* first, const GrVertex* second) {
+  traceCall("grAADrawLine", {first, second});
+  if (!ready() || first == nullptr || second == nullptr || !finite(*first) || !finite(*second)) {
+    return;
+  }
+  const Board& state = board();
+  const double dx = static_cast<double>(second->x) - first->x;
+  const double dy = static_cast<double>(second->y) - first->y;
+  if (dx == 0.0 && dy == 0.0) {
+    return;
+  }
+  const Parameters from = parametersOf(*first);
+  const Parameters to = parametersOf(*second);
+  if (std::fabs(dx) >= std::fabs(dy)) {
+    drawLineBand(first->x, first->y, second->x, second->y, state.clipMinX,
+                 std::max(state.clipMinX, state.clipMaxX), from, to,
+                 [&state](int x, int y, const Parameters& parameters, double coverage) {
+                   if (insideClip(state, x, y)) plot(x, y, parameters, coverage);
+                 });
+  } else {
+    drawLineBand(first->y, first->x, second->y, second->x, state.clipMinY,
+                 std::max(state.clipMinY, state.clipMaxY), from, to,
+                 [&state](int y, int x, const Parameters& parameters, double coverage) {
+                   if (insideClip(state, x, y)) plot(x, y, parameters, coverage);
+                 });
+  }
+}

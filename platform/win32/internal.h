@@ -1,0 +1,79 @@
+// Shared state of the Win32 subset: the display interface behind it, the
+// window list and the thread's message queue. Private to platform/win32.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace win32::detail {
+
+// One piece of input as Windows would queue it for the active window.
+struct InputEvent {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+// What a display gives the layer: one screen, the input of the user in front
+// of it, a pointer that can be hidden, and modal message boxes. The layer's
+// windows all live on this one screen.
+class Display {
+ public:
+  virtual ~Display() = default;
+  // Starts the display; false when there is none to be had. Idempotent.
+  virtual bool open() = 0;
+  virtual int width() const = 0;
+  virtual int height() const = 0;
+  // The screen's content follows the top-level window that is shown.
+  virtual void setWindowShown(bool shown, const std::string& title) = 0;
+  virtual void setCursorVisible(bool visible) = 0;
+  // Called at the start of every GetMessageA call with its number.
+  virtual void beginGetMessage(int call, std::deque<InputEvent>& input) = 0;
+  // Adds whatever input has arrived; when wait is set, blocks until some
+  // has. Returns false when waiting could never end.
+  virtual bool collectInput(std::deque<InputEvent>& input, bool wait) = 0;
+  // Shows the screen buffer: width() x height() words of 0x00RRGGBB.
+  virtual void present(const std::vector<std::uint32_t>& screen) = 0;
+  virtual int messageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
+};
+
+std::unique_ptr<Display> makeSdlDisplay();
+std::unique_ptr<Display> makeHeadlessDisplay(int width, int height);
+
+// The display in use, made on first use from the selected kind.
+Display& display();
+// The display if it opened, or null: windows and metrics need an open one.
+Display* openDisplay();
+
+struct Window {
+  HWND handle = nullptr;
+  std::string className;
+  WNDPROC procedure = nullptr;
+  HCURSOR cursor = nullptr;
+  std::string title;
+  DWORD style = 0;
+  RECT rect = {};
+  bool visible = false;
+  bool updatePending = false;  // a non-empty update region
+};
+
+// Null when the handle names no live window.
+Window* findWindow(HWND handle);
+// Live top-level windows in creation order.
+std::vector<Window*> allWindows();
+
+// Hands a pointer message to the window's procedure the way Windows does
+// before the message is retrieved: WM_SETCURSOR first.
+void sendSetCursor(Window& window, UINT mouseMessage);
+
+// The screen buffer that GDI draws into, width x height of the display.
+std::vector<std::uint32_t>& screenBuffer();
+
+bool cursorShown();
+
+}  // namespace win32::detail

@@ -1,0 +1,82 @@
+// Process facilities of the Win32 subset: the command line, the module
+// handle, the thread id and the process exit.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "internal.h"
+#include "win32/display.h"
+
+namespace {
+
+std::string commandLine;
+bool commandLineSet = false;
+
+// Windows quotes an argument that holds a blank and joins them with spaces.
+std::string joinArguments(const std::vector<std::string>& arguments) {
+  std::string joined;
+  for (const std::string& argument : arguments) {
+    if (!joined.empty()) {
+      joined += ' ';
+    }
+    if (argument.find_first_of(" \t") != std::string::npos) {
+      joined += '"' + argument + '"';
+    } else {
+      joined += argument;
+    }
+  }
+  return joined;
+}
+
+std::vector<std::string> processArguments() {
+  std::ifstream file("/proc/self/cmdline", std::ios::binary);
+  const std::string raw{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::vector<std::string> arguments;
+  std::string::size_type start = 0;
+  while (start < raw.size()) {
+    const auto end = raw.find('\0', start);
+    arguments.push_back(raw.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) {
+      break;
+    }
+    start = end + 1;
+  }
+  return arguments;
+}
+
+}  // namespace
+
+namespace win32 {
+void setCommandLine(const std::vector<std::string>& arguments) {
+  commandLine = joinArguments(arguments);
+  commandLineSet = true;
+}
+}  // namespace win32
+
+extern "C" {
+
+LPSTR WINAPI GetCommandLineA(void) {
+  if (!commandLineSet) {
+    win32::setCommandLine(processArguments());
+  }
+  return commandLine.data();
+}
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+  static char self;
+  return moduleName == nullptr ? reinterpret_cast<HMODULE>(&self) : nullptr;
+}
+
+DWORD WINAPI GetCurrentThreadId(void) {
+  return static_cast<DWORD>(getpid());
+}
+
+[[noreturn]] void WINAPI ExitProcess(UINT exitCode) {
+  std::fflush(nullptr);
+  std::_Exit(static_cast<int>(exitCode));
+}
+
+}  // extern "C"

@@ -1,0 +1,236 @@
+// The SDL2 display: one borderless full-screen window of the desktop's size,
+// SDL input turned into the Windows messages it stands for, and SDL message
+// boxes (standard error when there is no display).
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "internal.h"
+
+namespace win32::detail {
+namespace {
+
+UINT virtualKeyOf(const SDL_Keysym& key) {
+  const SDL_Keycode code = key.sym;
+  if (code >= SDLK_a && code <= SDLK_z) {
+    return static_cast<UINT>('A' + (code - SDLK_a));
+  }
+  if (code >= SDLK_0 && code <= SDLK_9) {
+    return static_cast<UINT>('0' + (code - SDLK_0));
+  }
+  const SDL_Scancode scancode = key.scancode;
+  if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12) {
+    return VK_F1 + (scancode - SDL_SCANCODE_F1);
+  }
+  if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9) {
+    return VK_NUMPAD0 + 1 + (scancode - SDL_SCANCODE_KP_1);
+  }
+  switch (scancode) {
+    case SDL_SCANCODE_KP_0: return VK_NUMPAD0;
+    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
+    case SDL_SCANCODE_TAB: return VK_TAB;
+    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+    case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+    case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return VK_MENU;
+    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
+    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
+    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
+    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
+    case SDL_SCANCODE_END: return VK_END;
+    case SDL_SCANCODE_HOME: return VK_HOME;
+    case SDL_SCANCODE_LEFT: return VK_LEFT;
+    case SDL_SCANCODE_UP: return VK_UP;
+    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
+    case SDL_SCANCODE_DOWN: return VK_DOWN;
+    case SDL_SCANCODE_PRINTSCREEN: return VK_SNAPSHOT;
+    case SDL_SCANCODE_INSERT: return VK_INSERT;
+    case SDL_SCANCODE_DELETE: return VK_DELETE;
+    case SDL_SCANCODE_LGUI: return VK_LWIN;
+    case SDL_SCANCODE_RGUI: return VK_RWIN;
+    case SDL_SCANCODE_APPLICATION: return VK_APPS;
+    case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
+    case SDL_SCANCODE_KP_PLUS: return VK_ADD;
+    case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
+    case SDL_SCANCODE_KP_PERIOD: return VK_DECIMAL;
+    case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return VK_NUMLOCK;
+    case SDL_SCANCODE_SCROLLLOCK: return VK_SCROLL;
+    case SDL_SCANCODE_SEMICOLON: return VK_OEM_1;
+    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
+    case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
+    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
+    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
+    case SDL_SCANCODE_SLASH: return VK_OEM_2;
+    case SDL_SCANCODE_GRAVE: return VK_OEM_3;
+    case SDL_SCANCODE_LEFTBRACKET: return VK_OEM_4;
+    case SDL_SCANCODE_BACKSLASH: return VK_OEM_5;
+    case SDL_SCANCODE_RIGHTBRACKET: return VK_OEM_6;
+    case SDL_SCANCODE_APOSTROPHE: return VK_OEM_7;
+    default: return 0xFF;  // a key without a Windows code of its own
+  }
+}
+
+WPARAM mouseKeyFlags(Uint32 buttons) {
+  const SDL_Keymod modifiers = SDL_GetModState();
+  WPARAM flags = 0;
+  if (buttons & SDL_BUTTON_LMASK) flags |= MK_LBUTTON;
+  if (buttons & SDL_BUTTON_RMASK) flags |= MK_RBUTTON;
+  if (buttons & SDL_BUTTON_MMASK) flags |= MK_MBUTTON;
+  if (modifiers & KMOD_SHIFT) flags |= MK_SHIFT;
+  if (modifiers & KMOD_CTRL) flags |= MK_CONTROL;
+  return flags;
+}
+
+// Keys pressed while Alt is held, Alt itself and F10 are system keys.
+InputEvent keyEvent(const SDL_KeyboardEvent& event) {
+  const UINT key = virtualKeyOf(event.keysym);
+  const bool release = event.type == SDL_KEYUP;
+  const bool altHeld = (event.keysym.mod & KMOD_ALT) != 0 || (key == VK_MENU && !release);
+  const bool system = altHeld || key == VK_F10 || key == VK_MENU;
+  std::uint32_t bits = 1u | (static_cast<std::uint32_t>(event.keysym.scancode & 0xFF) << 16);
+  if (altHeld) bits |= 1u << 29;
+  if (release || event.repeat) bits |= 1u << 30;
+  if (release) bits |= 1u << 31;
+  const UINT message = system ? (release ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (release ? WM_KEYUP : WM_KEYDOWN);
+  return {message, key, static_cast<LPARAM>(bits)};
+}
+
+InputEvent buttonEvent(const SDL_MouseButtonEvent& event) {
+  const bool down = event.type == SDL_MOUSEBUTTONDOWN;
+  UINT message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+  if (event.button == SDL_BUTTON_RIGHT) message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+  if (event.button == SDL_BUTTON_MIDDLE) message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+  return {message, mouseKeyFlags(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(event.x, event.y)};
+}
+
+class SdlDisplay final : public Display {
+ public:
+  ~SdlDisplay() override {
+    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+
+  bool open() override {
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      return false;
+    }
+    started_ = true;
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+      return false;
+    }
+    width_ = mode.w;
+    height_ = mode.h;
+    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (window_ == nullptr) {
+      return false;
+    }
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (renderer_ == nullptr) {
+      return false;
+    }
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 width_, height_);
+    return texture_ != nullptr;
+  }
+
+  int width() const override { return width_; }
+  int height() const override { return height_; }
+
+  void setWindowShown(bool shown, const std::string& title) override {
+    SDL_SetWindowTitle(window_, title.c_str());
+    if (shown) {
+      SDL_ShowWindow(window_);
+      SDL_RaiseWindow(window_);
+      shown_ = true;
+    } else {
+      SDL_HideWindow(window_);
+      shown_ = false;
+    }
+  }
+
+  void setCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+  void beginGetMessage(int, std::deque<InputEvent>&) override {}
+
+  bool collectInput(std::deque<InputEvent>& input, bool wait) override {
+    SDL_Event event;
+    bool any = false;
+    while (SDL_PollEvent(&event) || (wait && !any && SDL_WaitEvent(&event))) {
+      any |= translate(event, input);
+    }
+    return true;
+  }
+
+  void present(const std::vector<std::uint32_t>& screen) override {
+    SDL_UpdateTexture(texture_, nullptr, screen.data(), width_ * 4);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+  }
+
+  int messageBox(HWND, const char* text, const char* caption, UINT type) override {
+    const Uint32 flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    if (SDL_ShowSimpleMessageBox(flags, caption, text, shown_ ? window_ : nullptr) != 0) {
+      std::fprintf(stderr, "%s: %s\n", caption, text);
+    }
+    return IDOK;
+  }
+
+ private:
+  // True when the event became a message; a close request is posted.
+  bool translate(const SDL_Event& event, std::deque<InputEvent>& input) {
+    switch (event.type) {
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+        input.push_back(keyEvent(event.key));
+        return true;
+      case SDL_MOUSEMOTION:
+        input.push_back({WM_MOUSEMOVE, mouseKeyFlags(event.motion.state), MAKELPARAM(event.motion.x, event.motion.y)});
+        return true;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        input.push_back(buttonEvent(event.button));
+        return true;
+      case SDL_MOUSEWHEEL: {
+        int x = 0;
+        int y = 0;
+        const Uint32 buttons = SDL_GetMouseState(&x, &y);
+        const WPARAM wParam = MAKEWPARAM(mouseKeyFlags(buttons), static_cast<short>(event.wheel.y * WHEEL_DELTA));
+        input.push_back({WM_MOUSEWHEEL, wParam, MAKELPARAM(x, y)});
+        return true;
+      }
+      case SDL_QUIT:
+        if (const HWND window = GetActiveWindow()) {
+          PostMessageA(window, WM_CLOSE, 0, 0);
+          return true;
+        }
+        return false;
+      default:
+        return false;
+    }
+  }
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  bool started_ = false;
+  bool shown_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Display> makeSdlDisplay() {
+  return std::make_unique<SdlDisplay>();
+}
+
+}  // namespace win32::detail
