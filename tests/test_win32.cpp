@@ -1,0 +1,246 @@
+// The Win32 subset on the headless display: queue order, WM_PAINT
+// synthesis, the default window procedure, input, text formatting and GDI.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "isolated.h"
+#include "win32/display.h"
+
+namespace {
+
+std::vector<UINT> received;
+bool dropSystemCommands = false;
+
+LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  received.push_back(message);
+  if (message == WM_SYSCOMMAND && dropSystemCommands) {
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A shown full-screen popup of a fresh class, as the saver makes one.
+HWND makeShownWindow(const char* className) {
+  win32::useHeadlessDisplay(640, 480);
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = recordingProc;
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = className;
+  EXPECT_NE(RegisterClassA(&windowClass), 0);
+  const HWND window = CreateWindowExA(0, className, "Test", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                      GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
+  EXPECT_NE(window, nullptr);
+  ShowWindow(window, SW_SHOW);
+  received.clear();
+  dropSystemCommands = false;
+  return window;
+}
+
+MSG nextMessage() {
+  MSG message{};
+  GetMessageA(&message, nullptr, 0, 0);
+  return message;
+}
+
+int nextCall() {
+  return win32::headless::getMessageCalls() + 1;
+}
+
+TEST(Queue, PostedThenInputThenPaintWhichNeverStopsUntilValidated) {
+  const HWND window = makeShownWindow("QueueOrder");
+  EXPECT_EQ(GetActiveWindow(), window);
+  for (int i = 0; i < 3; ++i) {
+    const MSG paint = nextMessage();
+    EXPECT_EQ(paint.message, static_cast<UINT>(WM_PAINT));
+    EXPECT_EQ(paint.hwnd, window);
+  }
+  win32::headless::scriptKeyDown(nextCall(), 'Q');
+  PostMessageA(window, WM_USER + 1, 7, 8);
+  PostQuitMessage(3);
+  const MSG posted = nextMessage();
+  EXPECT_EQ(posted.message, static_cast<UINT>(WM_USER + 1));
+  EXPECT_EQ(posted.wParam, 7u);
+  MSG quit{};
+  EXPECT_EQ(GetMessageA(&quit, nullptr, 0, 0), FALSE);  // WM_QUIT is still a message
+  EXPECT_EQ(quit.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(quit.hwnd, nullptr);
+  EXPECT_EQ(quit.wParam, 3u);
+  const MSG key = nextMessage();
+  EXPECT_EQ(key.message, static_cast<UINT>(WM_KEYDOWN));
+  EXPECT_EQ(key.wParam, static_cast<WPARAM>('Q'));
+  EXPECT_EQ(key.lParam & 0xFFFF, 1);  // repeat count
+  EXPECT_EQ(nextMessage().message, static_cast<UINT>(WM_PAINT));
+
+  // DefWindowProcA validates; with nothing pending, the next scripted input
+  // arrives instead of a wait.
+  DispatchMessageA(&key);
+  MSG paint{};
+  paint.hwnd = window;
+  paint.message = WM_PAINT;
+  DispatchMessageA(&paint);
+  win32::headless::scriptMouseMove(nextCall() + 5, 10, 20, MK_LBUTTON);
+  const MSG move = nextMessage();
+  EXPECT_EQ(move.message, static_cast<UINT>(WM_MOUSEMOVE));
+  EXPECT_EQ(move.wParam, static_cast<WPARAM>(MK_LBUTTON));
+  EXPECT_EQ(GET_X_LPARAM(move.lParam), 10);
+  EXPECT_EQ(GET_Y_LPARAM(move.lParam), 20);
+  DestroyWindow(window);
+}
+
+TEST(Queue, WaitingWithNothingScriptedIsReportedNotHung) {
+  const IsolatedRun run = runIsolated([] {
+    const HWND window = makeShownWindow("Stall");
+    ValidateRect(window, nullptr);
+    MSG message{};
+    GetMessageA(&message, nullptr, 0, 0);
+  });
+  EXPECT_EQ(run.exitCode, 3);
+  EXPECT_NE(run.errorOutput.find("never arrive"), std::string::npos);
+}
+
+TEST(DefaultProcedure, CloseDestroysAndAltF4OnlyAsksToClose) {
+  HWND window = makeShownWindow("CloseRules");
+  // Alt+F4 arrives as WM_SYSKEYDOWN; dropped as WM_SYSCOMMAND it closes nothing.
+  dropSystemCommands = true;
+  SendMessageA(window, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+  EXPECT_EQ(received, (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSCOMMAND}));
+  EXPECT_TRUE(IsWindow(window));
+  // F10 opens the window menu, which the procedure also sees first.
+  received.clear();
+  SendMessageA(window, WM_SYSKEYDOWN, VK_F10, 1);
+  EXPECT_EQ(received, (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSCOMMAND}));
+  // Passed on, SC_CLOSE becomes WM_CLOSE, which destroys the window.
+  dropSystemCommands = false;
+  received.clear();
+  SendMessageA(window, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+  EXPECT_EQ(received, (std::vector<UINT>{WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+
+  window = makeShownWindow("CloseRules2");
+  win32::headless::scriptCloseRequest(nextCall());
+  const MSG close = nextMessage();
+  EXPECT_EQ(close.message, static_cast<UINT>(WM_CLOSE));
+  DispatchMessageA(&close);
+  EXPECT_FALSE(IsWindow(window));
+}
+
+TEST(Input, KeysTranslateToCharactersAndAltMakesSystemKeys) {
+  const HWND window = makeShownWindow("Keys");
+  win32::headless::scriptKeyDown(nextCall(), 'A');
+  const MSG press = nextMessage();
+  EXPECT_TRUE(TranslateMessage(&press));
+  const MSG character = nextMessage();
+  EXPECT_EQ(character.message, static_cast<UINT>(WM_CHAR));
+  EXPECT_EQ(character.wParam, static_cast<WPARAM>('a'));
+  win32::headless::scriptKeyDown(nextCall(), 'X', true);
+  win32::headless::scriptKeyUp(nextCall() + 1, 'X', true);
+  const MSG systemDown = nextMessage();
+  EXPECT_EQ(systemDown.message, static_cast<UINT>(WM_SYSKEYDOWN));
+  EXPECT_NE(systemDown.lParam & (1 << 29), 0);
+  const MSG systemUp = nextMessage();
+  EXPECT_EQ(systemUp.message, static_cast<UINT>(WM_SYSKEYUP));
+  EXPECT_NE(static_cast<std::uint32_t>(systemUp.lParam) & 0xC0000000u, 0u);
+  win32::headless::scriptKeyDown(nextCall(), VK_F10);
+  EXPECT_EQ(nextMessage().message, static_cast<UINT>(WM_SYSKEYDOWN));
+  EXPECT_FALSE(TranslateMessage(&systemUp));
+  DestroyWindow(window);
+}
+
+TEST(Input, PointerMessagesAskForTheCursorFirst) {
+  const HWND window = makeShownWindow("Cursor");
+  EXPECT_TRUE(win32::headless::cursorVisible());  // the class names the arrow
+  win32::headless::scriptMouseMove(nextCall(), 1, 1);
+  received.clear();
+  EXPECT_EQ(nextMessage().message, static_cast<UINT>(WM_MOUSEMOVE));
+  EXPECT_EQ(received, (std::vector<UINT>{WM_SETCURSOR}));
+  SetCursor(nullptr);
+  EXPECT_FALSE(win32::headless::cursorVisible());
+  DestroyWindow(window);
+}
+
+TEST(Windows, ClassesAndCreationFailures) {
+  win32::useHeadlessDisplay(640, 480);
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = recordingProc;
+  windowClass.lpszClassName = "Twice";
+  EXPECT_NE(RegisterClassA(&windowClass), 0);
+  windowClass.lpszClassName = "TWICE";  // class names ignore case
+  EXPECT_EQ(RegisterClassA(&windowClass), 0);
+  EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+            nullptr);
+  const HWND hidden = CreateWindowExA(0, "twice", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(hidden, nullptr);
+  EXPECT_FALSE(IsWindowVisible(hidden));  // a popup without WS_VISIBLE starts hidden
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
+  DestroyWindow(hidden);
+}
+
+TEST(Text, WvsprintfKnownAnswers) {
+  struct Case {
+    const char* expected;
+    const char* format;
+  };
+  char buffer[1100];
+  auto format = [&buffer](const char* text, auto... arguments) {
+    wsprintfA(buffer, text, arguments...);
+    return std::string(buffer);
+  };
+  EXPECT_EQ(format("%d|%i|%u", -42, 7, 4000000000u), "-42|7|4000000000");
+  EXPECT_EQ(format("%x|%X|%#x|%08X", 255u, 255u, 255u, 0xBEEFu), "ff|FF|0xff|0000BEEF");
+  EXPECT_EQ(format("[%5d][%-5d][%05d][%.3d]", 42, 42, -42, 7), "[   42][42   ][-0042][007]");
+  EXPECT_EQ(format("%s, file %hs, line %d\n", "expr", "glidesystem.cpp", 23), "expr, file glidesystem.cpp, line 23\n");
+  EXPECT_EQ(format("%c%c|%.2s|%-4s|%4s", 'o', 'k', "abc", "ab", "ab"), "ok|ab|ab  |  ab");
+  EXPECT_EQ(format("100%% %s", static_cast<const char*>(nullptr)), "100% (null)");
+  EXPECT_EQ(format("%ld %lx", 123, 0x10), "123 10");
+  EXPECT_EQ(format("%ls", L"wide"), "wide");
+  EXPECT_EQ(format("%d", -2147483647 - 1), "-2147483648");
+  // Output stops at 1024 characters.
+  const std::string longText(2000, 'z');
+  EXPECT_EQ(wsprintfA(buffer, "%s", longText.c_str()), 1024);
+  EXPECT_EQ(std::string(buffer).size(), 1024u);
+  char joined[16] = "ab";
+  EXPECT_EQ(lstrcatA(joined, "\r\n"), joined);
+  EXPECT_STREQ(joined, "ab\r\n");
+}
+
+TEST(Process, CommandLineQuotesArgumentsWithBlanks) {
+  win32::setCommandLine({"C:\\Program Files\\lumvane.scr", "/s", "two words", "x\ty"});
+  EXPECT_STREQ(GetCommandLineA(), "\"C:\\Program Files\\lumvane.scr\" /s \"two words\" \"x\ty\"");
+  win32::setCommandLine({"lumvane"});
+  EXPECT_STREQ(GetCommandLineA(), "lumvane");
+}
+
+TEST(Gdi, StretchScalesIntoTheWindowAndReleasePresents) {
+  const HWND window = makeShownWindow("Gdi");
+  const std::uint32_t picture[2 * 2] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFFFFFFFFu};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = 2;
+  info.bmiHeader.biHeight = -2;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  const HDC context = GetDC(window);
+  ASSERT_NE(context, nullptr);
+  EXPECT_EQ(StretchDIBits(context, 100, 50, 40, 20, 0, 0, 2, 2, picture, &info, DIB_RGB_COLORS, SRCCOPY), 20);
+  EXPECT_TRUE(PatBlt(context, 100, 50, 1, 1, BLACKNESS));
+  ReleaseDC(window, context);
+  const std::vector<std::uint32_t> screen = win32::headless::screenPixels();
+  auto at = [&screen](int x, int y) { return screen[static_cast<std::size_t>(y) * 640 + x]; };
+  EXPECT_EQ(at(100, 50), 0u);             // blackened
+  EXPECT_EQ(at(101, 50), 0x00FF0000u);    // top left quarter
+  EXPECT_EQ(at(139, 59), 0x0000FF00u);    // top right
+  EXPECT_EQ(at(100, 60), 0x000000FFu);    // bottom left
+  EXPECT_EQ(at(139, 69), 0x00FFFFFFu);    // bottom right, alpha dropped
+  EXPECT_EQ(at(140, 69), 0u);             // outside the destination
+  EXPECT_EQ(StretchDIBits(context, 0, 0, 4, 4, 1, 1, 2, 2, picture, &info, DIB_RGB_COLORS, SRCCOPY), 0);
+  DestroyWindow(window);
+}
+
+}  // namespace
