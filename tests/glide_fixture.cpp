@@ -13,9 +13,14 @@ LRESULT CALLBACK plainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
+namespace {
+struct HeadlessByDefault {
+  HeadlessByDefault() { win32::useHeadlessDisplay(640, 480); }
+} headlessByDefault;
+}  // namespace
+
 void openTestBoard() {
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
-  win32::useHeadlessDisplay(640, 480);
   static HWND window = nullptr;
   if (window == nullptr) {
     WNDCLASSA windowClass{};

@@ -9,8 +9,9 @@
 #include "device/glide.h"
 #include "softglide.h"
 
-// Opens the board at 640x480 on a shown headless window, pacing off, with
-// flat state: iterated colour and alpha, no fog, no blending.
+// Opens the board at 640x480 on a shown screen-sized window, pacing off,
+// with flat state: iterated colour and alpha, no fog, no blending. The
+// headless display is 640x480 unless the test chose another before.
 void openTestBoard();
 
 // Shows what was drawn: swaps and returns the 5-6-5 picture, top row first.
