@@ -103,6 +103,20 @@ Options parseOptions(int argc, char** argv) {
   return options;
 }
 
+// Creates the directory and any missing parents.
+bool makeDirectories(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+    const std::string prefix = path.substr(0, slash);
+    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+      std::perror(prefix.c_str());
+      return false;
+    }
+    if (slash == std::string::npos) {
+      return true;
+    }
+  }
+}
+
 std::string framePath(const std::string& dir, int frame) {
   char name[32];
   std::snprintf(name, sizeof name, "/frame-%06d.png", frame);
@@ -129,8 +143,7 @@ std::string framePath(const std::string& dir, int frame) {
 
 int main(int argc, char** argv) {
   const Options options = parseOptions(argc, argv);
-  if (mkdir(options.outDir.c_str(), 0777) != 0 && errno != EEXIST) {
-    std::perror(options.outDir.c_str());
+  if (!makeDirectories(options.outDir)) {
     return 1;
   }
   for (const int frame : options.frames) {

@@ -14,6 +14,7 @@ namespace {
 
 Board theBoard;
 bool traceOn = false;
+bool screenAvailable = true;
 std::vector<TraceCall> calls;
 
 // The library's own switch for trying the no-accelerator path.
@@ -100,7 +101,9 @@ std::string TraceCall::text() const {
   std::string result = name + "(";
   char number[32];
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::snprintf(number, sizeof number, "%s%.9g", i == 0 ? "" : ", ", arguments[i]);
+    const double value = arguments[i];
+    const bool whole = value == std::floor(value) && std::fabs(value) < 1e15;
+    std::snprintf(number, sizeof number, whole ? "%s%.0f" : "%s%.9g", i == 0 ? "" : ", ", value);
     result += number;
   }
   return result + ")";
@@ -130,6 +133,10 @@ std::vector<std::uint32_t> frontBufferRgb() {
                                              pixel::blue8(pixel)));
   }
   return rgb;
+}
+
+void setScreenAvailable(bool available) {
+  detail::screenAvailable = available;
 }
 
 int swapCount() {
@@ -172,7 +179,7 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
                              static_cast<double>(origin), static_cast<double>(colorBuffers),
                              static_cast<double>(auxBuffers)});
   Board& state = board();
-  if (!state.initialized || state.open || boardHidden() || resolution != GR_RESOLUTION_640x480 ||
+  if (!state.initialized || state.open || boardHidden() || !screenAvailable || resolution != GR_RESOLUTION_640x480 ||
       refresh != GR_REFRESH_60Hz || (format != GR_COLORFORMAT_ARGB && format != GR_COLORFORMAT_ABGR) ||
       (origin != GR_ORIGIN_UPPER_LEFT && origin != GR_ORIGIN_LOWER_LEFT) || colorBuffers != 2 ||
       auxBuffers < 0 || auxBuffers > 1) {

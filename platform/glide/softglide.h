@@ -31,6 +31,10 @@ void clearTrace();
 std::vector<std::uint16_t> frontBuffer();
 std::vector<std::uint32_t> frontBufferRgb();
 
+// While false, grSstWinOpen refuses to open the screen, as a board does
+// whose video mode cannot be set; for testing that path.
+void setScreenAvailable(bool available);
+
 // How many buffer swaps the board has made since it was opened.
 int swapCount();
 

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "internal.h"
 
@@ -121,6 +122,9 @@ class SdlDisplay final : public Display {
       return false;
     }
     started_ = true;
+    if (!realDisplay()) {
+      return false;
+    }
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
       return false;
@@ -185,6 +189,20 @@ class SdlDisplay final : public Display {
   }
 
  private:
+  // With no desktop to show on, SDL falls back to drivers that show nothing;
+  // those count as a display only when asked for by name (tests do).
+  static bool realDisplay() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr) {
+      return false;
+    }
+    if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) {
+      return true;
+    }
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    return requested != nullptr && std::strstr(requested, driver) != nullptr;
+  }
+
   // True when the event became a message; a close request is posted.
   bool translate(const SDL_Event& event, std::deque<InputEvent>& input) {
     switch (event.type) {

@@ -1,0 +1,344 @@
+// The star-field effect on the software board, read through its Glide call
+// trace and its pictures. Each case runs in a fresh child process, since the
+// effect is process-wide state that starts from fixed initial values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+#include "effect/frame.h"
+#include "effect/heap.h"
+#include "effect/random.h"
+#include "effect/scene.h"
+#include "effect/sparkles.h"
+#include "effect/streaks.h"
+#include "effect/wipe.h"
+#include "isolated.h"
+#include "saver_fixture.h"
+#include "win32/display.h"
+
+namespace {
+
+std::string text(double value) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.9g", value);
+  return buffer;
+}
+
+std::string point(double x, double y) {
+  return text(x) + "," + text(y);
+}
+
+TEST(SceneSetup, PoolsGeneratorsAndRenderState) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    const std::size_t before = softglide::trace().size() + 4;  // after init, query, select, open
+    reportFact("result", startEffect());
+    for (int i = 0; i < 3; ++i) {
+      const StarPoint& star = starField[i];
+      reportFact("star" + std::to_string(i), text(star.x) + " " + text(star.y) + " " + text(star.z) + " " + text(star.w));
+    }
+    bool onGrid = true;
+    float lowest = 100.0f, highestXY = -100.0f, highestZ = -100.0f;
+    for (int i = 0; i < starCount; ++i) {
+      for (const float value : {starField[i].x, starField[i].y, starField[i].z}) {
+        const long k = std::lround((value + 0.5) * 100.0);
+        onGrid &= value == static_cast<float>(k / 100.0 - 0.5);
+        lowest = std::min(lowest, value);
+      }
+      highestXY = std::max({highestXY, starField[i].x, starField[i].y});
+      highestZ = std::max(highestZ, starField[i].z);
+    }
+    reportFact("onGrid", onGrid);
+    reportFact("ranges", text(lowest) + " " + text(highestXY) + " " + text(highestZ));
+    reportFact("randomSteps", stepsFromStart(randomState));
+    reportFact("randCalls", stepsFromStart(effect::randState));
+    for (int i = 0; i < 2; ++i) {
+      const GrVertex& sparkle = sparkleVertices[i];
+      reportFact("sparkle" + std::to_string(i), point(sparkle.x, sparkle.y) + " " + text(sparkle.oow) + " " +
+                                                   text(sparkle.a) + " " + text(sparkle.r));
+    }
+    const GrVertex& noise = twinkleVertices[0];
+    reportFact("noise0", point(noise.x, noise.y) + " " + text(noise.oow) + " " + text(noise.a) + " " + text(noise.r));
+    std::string state;
+    const auto& calls = softglide::trace();
+    for (std::size_t i = before; i < calls.size(); ++i) {
+      state += calls[i].name == "grFogTable" ? "grFogTable(...)" : calls[i].text();
+      state += ";";
+    }
+    reportFact("state", state);
+    reportFact("fogTable", text(fogTable[0]) + " " + text(fogTable[63]));
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_EQ(run["result"], "1");
+  EXPECT_EQ(run["star0"], text(0.17f) + " " + text(-0.26f) + " " + text(2.68f) + " 1");
+  EXPECT_EQ(run["star1"], text(0.20f) + " " + text(-0.27f) + " " + text(6.71f) + " 1");
+  EXPECT_EQ(run["star2"], text(-0.20f) + " " + text(0.15f) + " " + text(0.79f) + " 1");
+  EXPECT_EQ(run["onGrid"], "1");
+  EXPECT_EQ(run["ranges"].substr(0, run["ranges"].rfind(' ')), text(-0.48f) + " " + text(0.5f));
+  EXPECT_LE(std::atof(run["ranges"].substr(run["ranges"].rfind(' ')).c_str()), 9.5f);
+  EXPECT_EQ(run["randomSteps"], "3778");  // 3000 star draws and 100 sparkle draws, with rejections
+  EXPECT_EQ(run["randCalls"], "6200");
+  EXPECT_EQ(run["sparkle0"], "198,478 " + text(0.1f) + " 255 255");
+  EXPECT_EQ(run["sparkle1"], "513,235 1 255 255");
+  EXPECT_EQ(run["noise0"], "463,30 1 255 255");
+  EXPECT_EQ(run["state"],
+            "grColorCombine(1, 0, 1, 2, 0);grAlphaCombine(1, 0, 0, 2, 0);grFogMode(2);grFogColorValue(0);"
+            "guFogGenerateExp(" + text(0.9f) + ");grFogTable(...);grAlphaBlendFunction(1, 5, 0, 0);");
+  EXPECT_EQ(run["fogTable"].substr(run["fogTable"].find(' ') + 1), "255");
+}
+
+TEST(SceneSetup, RefusedAllocationsEndTheSetup) {
+  for (int refused = 1; refused <= 3; ++refused) {
+    const IsolatedRun run = runIsolated([refused] {
+      prepareHeadless();
+      heapTesting::refuseAllocation(refused);
+      reportFact("result", startEffect());
+      reportFact("stateCalls", callsNamed("grAlphaBlendFunction").size() + callsNamed("grFogTable").size());
+      reportFact("pools", std::to_string(starField != nullptr) + std::to_string(sparkleVertices != nullptr) +
+                              std::to_string(twinkleVertices != nullptr));
+    });
+    ASSERT_EQ(run.exitCode, 0) << run.errorOutput;  // no leak of the pools taken before
+    EXPECT_EQ(run["result"], "0") << refused;
+    EXPECT_EQ(run["stateCalls"], refused == 3 ? "2" : "0") << refused;
+    EXPECT_EQ(run["pools"], "000") << refused;
+  }
+}
+
+TEST(Frames, TheFirstFrameOfTheOpening) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    startEffect();
+    const std::size_t start = softglide::trace().size();
+    drawFrame();
+    const auto& calls = softglide::trace();
+    reportFact("head", calls[start].text() + ";" + calls[start + 1].text());
+    const auto points = callsNamed("grDrawPoint", start);
+    reportFact("points", points.size());
+    reportFact("noise0", point(points[0].arguments[0], points[0].arguments[1]) + " " +
+                             point(points[1].arguments[0], points[1].arguments[1]) + " level " +
+                             text(points[0].arguments[2]));
+    const auto sparkles = callsNamed("grAADrawPoint", start);
+    reportFact("sparkles", sparkles.size());
+    reportFact("sparkleColour", text(sparkles[0].arguments[2]));
+    const auto lines = callsNamed("grAADrawLine", start);
+    reportFact("streakHeadColour", text(lines.at(0).arguments[7 + 2]));
+    reportFact("last", calls.back().text());
+    reportFact("cameraDepth", text(cameraDepth));
+    reportFact("divisor", text(cameraStepDivisor));
+    reportFact("brightness", text(starBrightness));
+    // Order within the frame: noise under sparkles under streaks.
+    std::size_t lastPoint = 0, firstSparkle = calls.size(), lastSparkle = 0, firstLine = calls.size();
+    for (std::size_t i = start; i < calls.size(); ++i) {
+      if (calls[i].name == "grDrawPoint") lastPoint = i;
+      if (calls[i].name == "grAADrawPoint") firstSparkle = std::min(firstSparkle, i), lastSparkle = i;
+      if (calls[i].name == "grAADrawLine") firstLine = std::min(firstLine, i);
+    }
+    reportFact("layered", lastPoint < firstSparkle && lastSparkle < firstLine);
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_EQ(run["head"], "grBufferClear(0, 0, 65535);guColorCombineFunction(2)");
+  EXPECT_EQ(run["points"], "6000");
+  EXPECT_EQ(run["noise0"], "290,278 580,76 level 254");
+  EXPECT_EQ(run["sparkles"], "100");
+  EXPECT_EQ(run["sparkleColour"], "1");
+  EXPECT_EQ(run["streakHeadColour"], "1");
+  EXPECT_EQ(run["last"], "grBufferSwap(1)");
+  EXPECT_EQ(run["cameraDepth"], text(-0.45f));
+  EXPECT_EQ(run["divisor"], "1");
+  EXPECT_EQ(run["brightness"], "1");
+  EXPECT_EQ(run["layered"], "1");
+}
+
+// Frames 255 and 256 around the end of the opening, the slow flight after
+// it, the sparkles throughout, and golden pictures of chosen frames.
+TEST(Frames, OpeningFlightSparklesAndGoldenPictures) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    startEffect();
+    std::set<std::string> sparkleOows;
+    std::string brightnessErrors;
+    for (int frame = 1; frame <= 600; ++frame) {
+      const std::size_t start = softglide::trace().size();
+      const std::uint32_t randBefore = effect::randState;
+      const float depthBefore = cameraDepth;
+      drawFrame();
+      const auto sparkles = callsNamed("grAADrawPoint", start);
+      if (sparkles.size() != 100) brightnessErrors += "count@" + std::to_string(frame);
+      for (const auto& sparkle : sparkles) {
+        sparkleOows.insert(text(sparkle.arguments[6]));
+        if (sparkle.arguments[2] != std::min(frame, 255)) brightnessErrors += " colour@" + std::to_string(frame);
+      }
+      if (frame == 255) {
+        reportFact("points255", callsNamed("grDrawPoint", start).size());
+        reportFact("level255", text(callsNamed("grDrawPoint", start)[0].arguments[2]));
+        bool allDark = true;
+        for (int i = 0; i < twinkleCount; ++i) allDark &= twinkleVertices[i].r == 0.0f && twinkleVertices[i].b == 0.0f;
+        reportFact("allDark", allDark);
+      }
+      if (frame == 256) {
+        reportFact("points256", callsNamed("grDrawPoint", start).size());
+        reportFact("randCalls256", effect::randState != randBefore);
+        reportFact("divisor256", text(cameraStepDivisor));
+        reportFact("step256", text(cameraDepth - depthBefore));
+        reportFact("expectedStep", text(static_cast<float>(depthBefore + 0.05f / 6.5f) - depthBefore));
+        reportFact("brightness256", text(starBrightness));
+      }
+      if (frame == 1 || frame == 128 || frame == 255 || frame == 256 || frame == 600) {
+        reportFact("hash" + std::to_string(frame), std::to_string(pictureHash()));
+      }
+    }
+    reportFact("sparkleOows", [&] {
+      std::string all;
+      for (const auto& value : sparkleOows) all += value + " ";
+      return all;
+    }());
+    reportFact("sparkleErrors", brightnessErrors);
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_EQ(run["points255"], "6000");
+  EXPECT_EQ(run["level255"], "0");
+  EXPECT_EQ(run["allDark"], "1");
+  EXPECT_EQ(run["points256"], "0");
+  EXPECT_EQ(run["randCalls256"], "0");
+  EXPECT_EQ(run["divisor256"], "6.5");
+  EXPECT_EQ(run["step256"], run["expectedStep"]);
+  EXPECT_EQ(run["brightness256"], "255");
+  EXPECT_EQ(run["sparkleOows"], text(0.6f) + " " + text(0.7f) + " " + text(0.8f) + " ");
+  EXPECT_EQ(run["sparkleErrors"], "");
+  // Any change to the picture sequence shows here.
+  EXPECT_EQ(run["hash1"], "11508170460737478994");
+  EXPECT_EQ(run["hash128"], "12663678568794387245");
+  EXPECT_EQ(run["hash255"], "2421694627419479160");
+  EXPECT_EQ(run["hash256"], "13299479993469735605");
+  EXPECT_EQ(run["hash600"], "11454025107903051231");
+}
+
+// Stars placed by hand, with the viewer held at depth 0 for one pass so that
+// the scene is not moved: on-screen tests, put-back and streak tails.
+TEST(StarStreaks, VisibilityPutBackAndTails) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    startEffect();
+    cameraDepth = -cameraStep;  // the pass moves it to exactly 0
+    const StarPoint placed[] = {
+        {-2.0f, -2.0f, 2.0f, 1.0f, {}},                 // head (0, 0)
+        {-1.0f - 1.0f / 640.0f, -1.0f - 1.0f / 480.0f, 1.0f, 1.0f, {}},  // head near (-0.5, -0.5)
+        {0.9996875f, 0.99958333f, 1.0f, 1.0f, {}},      // head near (639.9, 479.9)
+        {0.0f, 0.0f, 3.0f, 1.0f, {}},                   // head (320, 240): a zero-length streak
+        {1.0f, 0.0f, 1.0f, 1.0f, {}},                   // sx exactly 640: put back
+        {0.0f, 1.0f, 1.0f, 1.0f, {}},                   // sy exactly 480: put back
+        {0.1f, 0.1f, 0.0f, 1.0f, {}},                   // depth zero: put back
+        {0.1f, 0.1f, -1.0f, 1.0f, {}},                  // behind the viewer, on the screen: drawn
+    };
+    starCount = 8;
+    for (int i = 0; i < 8; ++i) starField[i] = placed[i];
+    const std::size_t start = softglide::trace().size();
+    drawStarStreaks();
+    std::string tails;
+    for (const auto& line : callsNamed("grAADrawLine", start)) {
+      const auto& a = line.arguments;
+      tails += point(a[7], a[8]) + ">" + point(a[0], a[1]) + " oow " + text(a[13]) + "/" + text(a[6]) + " rgb " +
+               text(a[2]) + "/" + text(a[9]) + "; ";
+    }
+    reportFact("lines", callsNamed("grAADrawLine", start).size());
+    reportFact("tails", tails);
+    reportFact("cameraDepth", text(cameraDepth));
+    std::string putBack;
+    for (int i = 4; i < 7; ++i) {
+      const float z = starField[i].z;
+      const long k = std::lround((z + 0.5) * 100.0);
+      putBack += std::to_string(z >= 4.5f && z <= 9.5f && z == static_cast<float>(k / 100.0 - 0.5)) ;
+    }
+    reportFact("putBack", putBack);
+    reportFact("keptDepth", text(starField[7].z));
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_EQ(run["cameraDepth"], "0");
+  EXPECT_EQ(run["lines"], "5");
+  const std::string tails = run["tails"];
+  EXPECT_NE(tails.find("0,0>21,16 oow 0.5/" + text(0.002f) + " rgb 0/0"), std::string::npos) << tails;
+  EXPECT_NE(tails.find(">20,15 "), std::string::npos) << tails;
+  EXPECT_NE(tails.find(">618,463 "), std::string::npos) << tails;
+  EXPECT_NE(tails.find("320,240>320,240 oow " + text(1.0f / 3.0f)), std::string::npos) << tails;
+  EXPECT_NE(tails.find(" oow -1/"), std::string::npos) << tails;  // negative depth, still drawn
+  EXPECT_EQ(run["putBack"], "111");
+  EXPECT_EQ(run["keptDepth"], "-1");
+}
+
+TEST(StarStreaks, ARefusedWorkingArraySkipsTheStarsAndLeaksNothing) {
+  for (int refused = 1; refused <= 2; ++refused) {
+    const IsolatedRun run = runIsolated([refused] {
+      prepareHeadless();
+      startEffect();
+      const float depth = cameraDepth;
+      const std::size_t start = softglide::trace().size();
+      heapTesting::refuseAllocation(refused);
+      drawStarStreaks();
+      reportFact("drawn", callsNamed("grAADrawLine", start).size() + callsNamed("grAADrawPoint", start).size());
+      reportFact("moved", cameraDepth != depth);
+      drawStarStreaks();
+      reportFact("next", callsNamed("grAADrawPoint", start).size());
+    });
+    ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+    EXPECT_EQ(run["drawn"], "0");
+    EXPECT_EQ(run["moved"], "0");
+    EXPECT_EQ(run["next"], "100");
+  }
+}
+
+TEST(ClosingWipe, TwentyShrinkingFramesThenThePoolsGo) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    startEffect();
+    drawFrame();
+    const void* pools[3] = {twinkleVertices, starField, sparkleVertices};
+    std::string releases;
+    heapTesting::observeReleases([&](void* block) {
+      for (int i = 0; i < 3; ++i) {
+        if (block == pools[i]) releases += std::to_string(i) + "@" + std::to_string(softglide::swapCount()) + " ";
+      }
+    });
+    const std::size_t start = softglide::trace().size();
+    std::string frames;
+    playClosingWipe();
+    const auto& calls = softglide::trace();
+    for (std::size_t i = start; i < calls.size(); ++i) frames += calls[i].text() + ";";
+    reportFact("calls", frames);
+    reportFact("releases", releases);
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  std::string expected;
+  for (int n = 640; n > 0; n -= 32) {
+    const int h = n * 3 / 4;
+    expected += "grClipWindow(0, 0, 640, 480);grBufferClear(0, 0, 65535);grClipWindow(" + std::to_string(640 - n) +
+                ", " + std::to_string(480 - h) + ", " + std::to_string(n) + ", " + std::to_string(h) +
+                ");grBufferClear(4294967295, 0, 65535);grBufferSwap(1);";
+  }
+  EXPECT_EQ(run["calls"], expected);
+  EXPECT_EQ(run["releases"], "0@21 1@21 2@21 ");  // twinkle, star, sparkle pools after the 20th swap
+}
+
+TEST(ClosingWipe, PicturesOfTheWipe) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    startEffect();
+    drawFrame();
+    std::string whiteCounts;
+    int frame = 0;
+    win32::headless::observePresents([&](const std::vector<std::uint32_t>& screen) {
+      ++frame;
+      int white = 0;
+      for (const std::uint32_t pixel : screen) white += pixel == 0xFFFFFFu;
+      whiteCounts += std::to_string(white) + " ";
+    });
+    playClosingWipe();
+    reportFact("white", whiteCounts);
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_EQ(run["white"], "307200 248832 196608 150528 110592 76800 49152 27648 12288 3072 0 0 0 0 0 0 0 0 0 0 ");
+}
+
+}  // namespace
