@@ -14,13 +14,8 @@
 #define FX_CALL
 #endif
 
-// Our own glide2x.dll marks its definitions for export; every other user
-// (the saver, tests, tools) sees plain declarations.
-#if defined(_WIN32) && defined(LUMVANE_BUILDING_GLIDE_DLL)
-#define FX_ENTRY extern "C" __declspec(dllexport)
-#else
+// C linkage; on Windows our glide2x.dll exports these through a .def file.
 #define FX_ENTRY extern "C"
-#endif
 
 typedef std::uint8_t FxU8;
 typedef std::int8_t FxI8;

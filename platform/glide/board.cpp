@@ -197,13 +197,16 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
   }
   const GrFog_t emptyTable[GR_FOG_TABLE_SIZE] = {};
   loadFogTable(state, emptyTable);
-  state.timelineStart = std::chrono::steady_clock::now();
+  startRetraceClock();
   state.open = true;
   return FXTRUE;
 }
 
 FX_ENTRY void FX_CALL grGlideShutdown(void) {
   traceCall("grGlideShutdown", std::initializer_list<double>{});
+  if (theBoard.open) {
+    stopRetraceClock();
+  }
   theBoard = Board{};
 }
 

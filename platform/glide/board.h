@@ -74,4 +74,8 @@ inline int memoryRow(int y) {
 
 void presentFrontBuffer();
 
+// The board's steady 60 Hz timeline, from open to shutdown.
+void startRetraceClock();
+void stopRetraceClock();
+
 }  // namespace softglide::detail

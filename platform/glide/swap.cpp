@@ -4,10 +4,15 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
 
 #include "board.h"
 #include "pixel.h"
+
+#ifdef _WIN32
+#include <mmsystem.h>
+#else
+#include <thread>
+#endif
 
 namespace softglide::detail {
 namespace {
@@ -24,6 +29,19 @@ int effectiveInterval(int requested) {
   return std::atoi(value);
 }
 
+// Sleeps, never spins: on Windows with the system timer at 1 ms while the
+// board is open.
+void sleepUntil(Clock::time_point target) {
+#ifdef _WIN32
+  const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(target - Clock::now());
+  if (remaining.count() > 0) {
+    Sleep(static_cast<DWORD>(remaining.count()));
+  }
+#else
+  std::this_thread::sleep_until(target);
+#endif
+}
+
 // Sleeps until the interval-th retrace from now on a steady timeline that
 // starts when the board is opened.
 void waitForRetrace(Board& state, int interval) {
@@ -31,7 +49,7 @@ void waitForRetrace(Board& state, int interval) {
   const long long passed = static_cast<long long>(elapsed / retracePeriod);
   const long long target = std::max(passed + interval, state.retracesWaited + 1);
   state.retracesWaited = target;
-  std::this_thread::sleep_until(state.timelineStart + std::chrono::duration_cast<Clock::duration>(target * retracePeriod));
+  sleepUntil(state.timelineStart + std::chrono::duration_cast<Clock::duration>(target * retracePeriod));
 }
 
 // 5-6-5 to 0x00RRGGBB by bit replication, through the output gamma that
@@ -63,6 +81,19 @@ const std::array<std::uint32_t, 65536>& presentTable() {
 std::vector<std::uint32_t> presentPixels;
 
 }  // namespace
+
+void startRetraceClock() {
+#ifdef _WIN32
+  timeBeginPeriod(1);
+#endif
+  board().timelineStart = Clock::now();
+}
+
+void stopRetraceClock() {
+#ifdef _WIN32
+  timeEndPeriod(1);
+#endif
+}
 
 void presentFrontBuffer() {
   Board& state = board();

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The 64-bit saver end to end under Wine 64-bit on Xvfb. One prefix and one
+# X server, made by "setup" and removed by "cleanup", serve every scenario.
+# Usage: wine.sh WORK DIST FINDWINDOW setup|cleanup|SCENARIO
+set -uo pipefail
+work=$1
+dist=$2
+findwindow=$3
+scenario=$4
+
+export WINEPREFIX=$work/prefix WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY=:73
+wine=/usr/lib/wine/wine64
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Starts the saver in the background with the given arguments; its exit
+# code lands in $work/exit.
+start() {
+  rm -f "$work/exit"
+  (cd "$dist" && timeout 90 "$wine" ./lumvane.scr "$@" >"$work/saver.log" 2>&1; echo $? >"$work/exit") &
+}
+# Waits up to $2 seconds for a top-level window titled $1; prints its id.
+wait_window() {
+  for _ in $(seq 1 $(( $2 * 5 ))); do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
+    [[ -n $id ]] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+# Waits up to $1 seconds for the saver to end; prints its exit code.
+wait_exit() {
+  for _ in $(seq 1 $(( $1 * 5 ))); do
+    [[ -f $work/exit ]] && { cat "$work/exit"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+running() { [[ ! -f $work/exit ]]; }
+stop() { pkill -f "lumvane.scr" >/dev/null 2>&1; wait_exit 10 >/dev/null; }
+focus() { xdotool windowfocus --sync "$1" >/dev/null 2>&1; }
+
+case $scenario in
+  setup)
+    rm -rf "$work"
+    mkdir -p "$work"
+    # 16:10, so that the 4:3 picture has bars beside it.
+    Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    echo $! >"$work/xvfb.pid"
+    for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+    timeout 120 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
+    echo "ok: prefix and X server ready"
+    ;;
+  cleanup)
+    timeout 20 "${wine}server" -k >/dev/null 2>&1
+    [[ -f $work/xvfb.pid ]] && kill "$(cat "$work/xvfb.pid")" 2>/dev/null
+    echo "ok"
+    ;;
+  window-and-picture)
+    start /s
+    window=$(wait_window Lumvane 20) || fail "no Lumvane window"
+    sleep 1
+    found=$(cd "$work" && timeout 30 "$wine" "$findwindow" LumvaneClass Lumvane | tr -d '\r')
+    [[ $found == "0 0 1280 800 screen 1280 800" ]] || fail "window of class LumvaneClass: $found"
+    import -window root "$work/screen.png" || fail "no screenshot"
+    stop
+    # The picture is 1066x800 from x = 107; the bars beside it stay black.
+    bars=$(convert "$work/screen.png" \( -clone 0 -crop 100x800+0+0 \) \( -clone 0 -crop 100x800+1180+0 \) -delete 0 -append -format "%[fx:maxima]" info:)
+    lit=$(convert "$work/screen.png" -crop 1060x800+110+0 -threshold 20% -format "%[fx:mean*w*h]" info:)
+    [[ $bars == 0 ]] || fail "the bars are not black ($bars)"
+    (( ${lit%.*} > 200 )) || fail "the picture shows $lit lit pixels"
+    echo "ok: LumvaneClass window $found; $lit lit pixels inside the 4:3 picture, black bars"
+    ;;
+  key)
+    start /s
+    window=$(wait_window Lumvane 20) || fail "no Lumvane window"
+    sleep 1
+    focus "$window"
+    xdotool key a
+    code=$(wait_exit 20) || { stop; fail "the saver did not end after a key"; }
+    [[ $code == 65 ]] || fail "exit code $code after the A key, expected 65"
+    echo "ok: exit code 65 after the A key"
+    ;;
+  mouse)
+    xdotool mousemove 20 20
+    start /s
+    window=$(wait_window Lumvane 20) || fail "no Lumvane window"
+    sleep 2
+    focus "$window"
+    # Wine, like Windows, may also report a move when the window appears
+    # under the pointer, so the saver can count one more move than the user
+    # makes: three moves must leave it running, and it must end by the sixth.
+    moves=0
+    for x in 240 280 320; do xdotool mousemove $x 300; moves=$((moves + 1)); sleep 0.5; done
+    running || fail "the saver ended after three mouse moves"
+    for x in 360 400 440; do
+      running || break
+      xdotool mousemove $x 320; moves=$((moves + 1)); sleep 1
+    done
+    code=$(wait_exit 20) || { stop; fail "the saver did not end after $moves mouse moves"; }
+    [[ $code == 0 ]] || fail "exit code $code after the mouse, expected 0"
+    echo "ok: running after three moves, ended after move $moves with exit code 0"
+    ;;
+  notice)
+    start /c
+    box=$(wait_window Notice 20) || { stop; fail "no Notice box"; }
+    xdotool search --name "^Lumvane\$" >/dev/null 2>&1 && { stop; fail "a Lumvane window beside the notice"; }
+    focus "$box"
+    xdotool key Return
+    code=$(wait_exit 20) || { stop; fail "the notice did not end the program"; }
+    [[ $code == 0 ]] || fail "exit code $code after the notice"
+    echo "ok: Notice box, no Lumvane window, exit code 0"
+    ;;
+  no-board)
+    export FX_GLIDE_NO_BOARD=1
+    start /s
+    box=$(wait_window "Assertion Failed!" 20) || { stop; fail "no Assertion Failed! box"; }
+    focus "$box"
+    xdotool key Return
+    code=$(wait_exit 20) || { stop; fail "the saver did not end after the assertion"; }
+    [[ $code == 255 ]] || fail "exit code $code after the assertion, expected 255"
+    grep -q "ABNORMAL TERMINATION" "$work/saver.log" || fail "no ABNORMAL TERMINATION on standard error"
+    echo "ok: Assertion Failed! box, exit code 255"
+    ;;
+  *)
+    fail "unknown scenario $scenario"
+    ;;
+esac
