@@ -147,6 +147,22 @@ TEST(BlendAndDither, SixBitGreenAndFullLevels) {
   EXPECT_EQ(pixelAt(picture, 255, 7), 0x07E0);  // full green stays full under any threshold
 }
 
+// Every 5-6-5 word, through the presenter's vectorised conversion (odd
+// lengths and offsets included) against plain bit replication.
+TEST(Present, ConversionOfEveryWord) {
+  std::vector<std::uint16_t> words(65536 + 7);
+  for (std::size_t i = 0; i < words.size(); ++i) words[i] = static_cast<std::uint16_t>(i * 40503u);
+  std::vector<std::uint32_t> converted(words.size());
+  softglide::convertPicture(words.data() + 3, converted.data(), words.size() - 3);
+  for (std::size_t i = 3; i < words.size(); ++i) {
+    const int w = words[i];
+    const std::uint32_t expected = static_cast<std::uint32_t>(expand5(w >> 11) << 16 |
+                                                              (((w >> 5) & 0x3F) << 2 | ((w >> 5) & 0x3F) >> 4) << 8 |
+                                                              expand5(w & 0x1F));
+    ASSERT_EQ(converted[i - 3], expected) << std::hex << w;
+  }
+}
+
 TEST(Primitives, PointsSnapToSixteenthsOfAPixel) {
   openTestBoard();
   GrVertex low = vertex(100.96f, 50.0f, 255, 255, 255, 255);

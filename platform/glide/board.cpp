@@ -10,9 +10,11 @@
 #include "pixel.h"
 
 namespace softglide::detail {
-namespace {
 
 Board theBoard;
+
+namespace {
+
 bool traceOn = false;
 bool screenAvailable = true;
 std::vector<TraceCall> calls;
@@ -57,16 +59,16 @@ void loadFogTable(Board& state, const GrFog_t* table) {
 void setCombine(CombineUnit& unit, GrCombineFunction_t function, GrCombineFactor_t factor,
                 GrCombineLocal_t local, GrCombineOther_t other, FxBool invert) {
   unit = {function, factor, local, other, invert != FXFALSE};
+  stateChanged();
 }
 
 }  // namespace
 
-Board& board() {
-  return theBoard;
-}
-
-bool ready() {
-  return theBoard.open;
+void stateChanged() {
+  auto passesThrough = [](const CombineUnit& unit) {
+    return unit.function == GR_COMBINE_FUNCTION_LOCAL && unit.local == GR_COMBINE_LOCAL_ITERATED && !unit.invert;
+  };
+  theBoard.iteratedPassThrough = passesThrough(theBoard.color) && passesThrough(theBoard.alpha);
 }
 
 bool tracing() {

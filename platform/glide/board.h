@@ -46,15 +46,29 @@ struct Board {
   std::uint8_t fogTable[GR_FOG_TABLE_SIZE] = {};
   std::vector<std::uint16_t> fogByDepth;  // the fog factor of every floating depth
   GrAlphaBlendFnc_t blendSource = GR_BLEND_ONE, blendDest = GR_BLEND_ZERO;
+  // The combine units pass the iterated colour and alpha through unchanged
+  // (the usual state); pixels then skip the general combine arithmetic.
+  bool iteratedPassThrough = true;
   std::chrono::steady_clock::time_point timelineStart;
   long long retracesWaited = 0;
+  int paintedWidth = -1;  // the window size whose bars are painted
+  int paintedHeight = -1;
   int swaps = 0;
 };
 
-Board& board();
+extern Board theBoard;
+
+inline Board& board() {
+  return theBoard;
+}
 
 // True for calls that may act: the board is open.
-bool ready();
+inline bool ready() {
+  return theBoard.open;
+}
+
+// Recomputes the derived flags after a state change.
+void stateChanged();
 
 void traceCall(const char* name, std::initializer_list<double> arguments);
 void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices);
@@ -65,7 +79,7 @@ void splitColor(GrColor_t color, int& red, int& green, int& blue, int& alpha);
 
 // Runs one fragment through combine, fog, blend and dither into the back
 // buffer at application coordinates (x, y), which lie inside the clip window.
-void writeFragment(int x, int y, const Fragment& fragment);
+void writeFragmentGeneral(int x, int y, const Fragment& fragment);
 
 // The memory row of application row y.
 inline int memoryRow(int y) {

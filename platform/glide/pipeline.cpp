@@ -91,7 +91,7 @@ int blendFactor(GrAlphaBlendFnc_t function, int sourceAlpha, int sourceChannel) 
 
 }  // namespace
 
-void writeFragment(int x, int y, const Fragment& fragment) {
+void writeFragmentGeneral(int x, int y, const Fragment& fragment) {
   Board& state = board();
   int cr = 0, cg = 0, cb = 0, constantAlpha = 0;
   splitColor(state.constantColor, cr, cg, cb, constantAlpha);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "board.h"
+#include "fragment.h"
 #include "pixel.h"
 
 namespace softglide::detail {
@@ -36,7 +37,7 @@ Parameters interpolate(const Parameters& from, const Parameters& to, double t) {
 }
 
 // Coverage scales the alpha; colour and 1/w are the parameters' own.
-void plot(int x, int y, const Parameters& parameters, double coverage) {
+[[gnu::always_inline]] inline void plot(int x, int y, const Parameters& parameters, double coverage) {
   const Fragment fragment{iteratedChannel(parameters.r), iteratedChannel(parameters.g),
                           iteratedChannel(parameters.b), iteratedChannel(parameters.a * coverage),
                           static_cast<float>(parameters.oow)};

@@ -3,6 +3,7 @@
 // from glide2x.dll.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ std::vector<std::uint32_t> frontBufferRgb();
 // While false, grSstWinOpen refuses to open the screen, as a board does
 // whose video mode cannot be set; for testing that path.
 void setScreenAvailable(bool available);
+
+// The presenter's conversion of 5-6-5 words to 0x00RRGGBB: bit replication
+// through the output gamma.
+void convertPicture(const std::uint16_t* source, std::uint32_t* target, std::size_t count);
 
 // How many buffer swaps the board has made since it was opened.
 int swapCount();

@@ -9,6 +9,20 @@ namespace win32::detail {
 namespace {
 
 std::vector<std::uint32_t> screen;
+std::vector<int> sourceColumns;
+RECT changed = {0, 0, 0, 0};  // what drawing touched since the last present
+
+void markChanged(int left, int top, int right, int bottom) {
+  if (left >= right || top >= bottom) {
+    return;
+  }
+  if (changed.left >= changed.right) {
+    changed = {left, top, right, bottom};
+    return;
+  }
+  changed = {std::min<LONG>(changed.left, left), std::min<LONG>(changed.top, top),
+             std::max<LONG>(changed.right, right), std::max<LONG>(changed.bottom, bottom)};
+}
 
 // A device context is its window's handle with the low bit set.
 HDC contextOf(HWND window) {
@@ -56,7 +70,8 @@ int WINAPI ReleaseDC(HWND, HDC context) {
     return 0;
   }
   if (window->visible) {
-    display->present(screenBuffer());
+    display->present(screenBuffer(), changed);
+    changed = {0, 0, 0, 0};
   }
   return 1;
 }
@@ -89,17 +104,36 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   const int endRow = std::min(area.bottom, static_cast<int>(window->rect.top) + yDest + destHeight);
   const int firstColumn = std::max(area.left, static_cast<int>(window->rect.left) + xDest);
   const int endColumn = std::min(area.right, static_cast<int>(window->rect.left) + xDest + destWidth);
+  markChanged(firstColumn, firstRow, endColumn, endRow);
+  // Which source column each screen column shows, worked out once.
+  std::vector<int>& columns = sourceColumns;
+  columns.resize(static_cast<std::size_t>(std::max(endColumn - firstColumn, 0)));
+  for (int column = firstColumn; column < endColumn; ++column) {
+    const long long destColumn = column - static_cast<long long>(window->rect.left) - xDest;
+    columns[column - firstColumn] = xSource + static_cast<int>(destColumn * sourceWidth / destWidth);
+  }
+  int previousSourceRow = -1;
   for (int row = firstRow; row < endRow; ++row) {
-    const int destRow = row - static_cast<int>(window->rect.top) - yDest;
-    const int sourceRow = ySource + static_cast<int>(static_cast<long long>(destRow) * sourceHeight / destHeight);
+    const long long destRow = row - static_cast<long long>(window->rect.top) - yDest;
+    const int sourceRow = ySource + static_cast<int>(destRow * sourceHeight / destHeight);
+    std::uint32_t* targetLine = target.data() + static_cast<std::size_t>(row) * screenWidth;
+    if (sourceRow == previousSourceRow) {
+      // A row repeated by vertical scaling is the line above it again.
+      std::copy(targetLine - screenWidth + firstColumn, targetLine - screenWidth + endColumn, targetLine + firstColumn);
+      continue;
+    }
+    previousSourceRow = sourceRow;
     const int memoryRow = topDown ? sourceRow : imageHeight - 1 - sourceRow;
     const std::uint32_t* sourceLine = pixels + static_cast<std::size_t>(memoryRow) * imageWidth;
-    std::uint32_t* targetLine = target.data() + static_cast<std::size_t>(row) * screenWidth;
-    for (int column = firstColumn; column < endColumn; ++column) {
-      const int destColumn = column - static_cast<int>(window->rect.left) - xDest;
-      const int sourceColumn =
-          xSource + static_cast<int>(static_cast<long long>(destColumn) * sourceWidth / destWidth);
-      targetLine[column] = sourceLine[sourceColumn] & 0x00FFFFFFu;
+    if (sourceWidth == destWidth && !columns.empty()) {
+      const std::uint32_t* from = sourceLine + columns[0];
+      for (std::size_t i = 0; i < columns.size(); ++i) {
+        targetLine[firstColumn + i] = from[i] & 0x00FFFFFFu;
+      }
+      continue;
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      targetLine[firstColumn + i] = sourceLine[columns[i]] & 0x00FFFFFFu;
     }
   }
   return endRow > firstRow ? endRow - firstRow : 0;
@@ -117,6 +151,7 @@ BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) 
   const int right = std::min(area.right, static_cast<int>(window->rect.left) + x + width);
   const int top = std::max(area.top, static_cast<int>(window->rect.top) + y);
   const int bottom = std::min(area.bottom, static_cast<int>(window->rect.top) + y + height);
+  markChanged(left, top, right, bottom);
   for (int row = top; row < bottom; ++row) {
     std::fill(target.begin() + static_cast<std::ptrdiff_t>(row) * display->width() + left,
               target.begin() + static_cast<std::ptrdiff_t>(row) * display->width() + right, 0u);

@@ -20,8 +20,7 @@ HeadlessDisplay* instance = nullptr;
 
 class HeadlessDisplay final : public Display {
  public:
-  HeadlessDisplay(int width, int height)
-      : width_(width), height_(height), picture_(static_cast<std::size_t>(width) * height, 0u) {
+  HeadlessDisplay(int width, int height) : width_(width), height_(height) {
     instance = this;
   }
   ~HeadlessDisplay() override { instance = nullptr; }
@@ -49,10 +48,11 @@ class HeadlessDisplay final : public Display {
     return true;
   }
 
-  void present(const std::vector<std::uint32_t>& screen) override {
-    picture_ = screen;
+  // The screen buffer itself is the picture: it changes only by drawing
+  // that is then presented, so nothing is copied here.
+  void present(const std::vector<std::uint32_t>& screen, const RECT&) override {
     if (presentObserver_) {
-      presentObserver_(picture_);
+      presentObserver_(screen);
     }
   }
 
@@ -65,7 +65,6 @@ class HeadlessDisplay final : public Display {
   void add(int call, ScriptedStep step) { script_[call].push_back(std::move(step)); }
   int lastCall() const { return lastCall_; }
   const std::vector<headless::MessageBoxRecord>& boxes() const { return boxes_; }
-  const std::vector<std::uint32_t>& picture() const { return picture_; }
   bool cursorVisible() const { return cursorVisible_; }
   void observe(std::function<void(const std::vector<std::uint32_t>&)> observer) {
     presentObserver_ = std::move(observer);
@@ -88,7 +87,6 @@ class HeadlessDisplay final : public Display {
 
   int width_;
   int height_;
-  std::vector<std::uint32_t> picture_;
   std::map<int, std::vector<ScriptedStep>> script_;
   std::vector<headless::MessageBoxRecord> boxes_;
   int lastCall_ = 0;
@@ -182,7 +180,8 @@ int screenHeight() {
 }
 
 std::vector<std::uint32_t> screenPixels() {
-  return headlessDisplay().picture();
+  headlessDisplay();
+  return detail::screenBuffer();
 }
 
 bool cursorVisible() {

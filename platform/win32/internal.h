@@ -37,8 +37,9 @@ class Display {
   // Adds whatever input has arrived; when wait is set, blocks until some
   // has. Returns false when waiting could never end.
   virtual bool collectInput(std::deque<InputEvent>& input, bool wait) = 0;
-  // Shows the screen buffer: width() x height() words of 0x00RRGGBB.
-  virtual void present(const std::vector<std::uint32_t>& screen) = 0;
+  // Shows the screen buffer: width() x height() words of 0x00RRGGBB, of
+  // which only the rectangle changed has to be shown anew.
+  virtual void present(const std::vector<std::uint32_t>& screen, const RECT& changed) = 0;
   virtual int messageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
 };
 

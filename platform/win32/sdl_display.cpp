@@ -3,6 +3,7 @@
 // boxes (standard error when there is no display).
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -110,14 +111,15 @@ InputEvent buttonEvent(const SDL_MouseButtonEvent& event) {
 class SdlDisplay final : public Display {
  public:
   ~SdlDisplay() override {
-    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
 
   bool open() override {
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The window surface is the system's own shared-memory image, not a
+    // texture drawn by a (possibly software) OpenGL renderer.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       return false;
     }
@@ -136,13 +138,7 @@ class SdlDisplay final : public Display {
     if (window_ == nullptr) {
       return false;
     }
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (renderer_ == nullptr) {
-      return false;
-    }
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                 width_, height_);
-    return texture_ != nullptr;
+    return true;
   }
 
   int width() const override { return width_; }
@@ -173,11 +169,34 @@ class SdlDisplay final : public Display {
     return true;
   }
 
-  void present(const std::vector<std::uint32_t>& screen) override {
-    SDL_UpdateTexture(texture_, nullptr, screen.data(), width_ * 4);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
+  // The screen goes straight into the window's own surface (shared memory
+  // on X11), with no renderer and no texture upload in between; only the
+  // rectangle GDI changed since the last present is copied and shown.
+  void present(const std::vector<std::uint32_t>& screen, const RECT& changed) override {
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (surface == nullptr || surface->format->BytesPerPixel != 4) {
+      return;
+    }
+    // After an expose the desktop wants the whole window again.
+    const RECT area = exposed_ ? RECT{0, 0, width_, height_} : changed;
+    exposed_ = false;
+    const int left = std::max<int>(area.left, 0);
+    const int top = std::max<int>(area.top, 0);
+    const int right = std::min<int>({area.right, width_, surface->w});
+    const int bottom = std::min<int>({area.bottom, height_, surface->h});
+    if (left >= right || top >= bottom) {
+      return;
+    }
+    SDL_LockSurface(surface);
+    for (int y = top; y < bottom; ++y) {
+      std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
+                      static_cast<std::size_t>(left) * 4,
+                  screen.data() + static_cast<std::size_t>(y) * width_ + left,
+                  static_cast<std::size_t>(right - left) * 4);
+    }
+    SDL_UnlockSurface(surface);
+    const SDL_Rect shown{left, top, right - left, bottom - top};
+    SDL_UpdateWindowSurfaceRects(window_, &shown, 1);
   }
 
   int messageBox(HWND, const char* text, const char* caption, UINT type) override {
@@ -225,6 +244,11 @@ class SdlDisplay final : public Display {
         input.push_back({WM_MOUSEWHEEL, wParam, MAKELPARAM(x, y)});
         return true;
       }
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          exposed_ = true;
+        }
+        return false;
       case SDL_QUIT:
         if (const HWND window = GetActiveWindow()) {
           PostMessageA(window, WM_CLOSE, 0, 0);
@@ -237,12 +261,11 @@ class SdlDisplay final : public Display {
   }
 
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
   int width_ = 0;
   int height_ = 0;
   bool started_ = false;
   bool shown_ = false;
+  bool exposed_ = false;
 };
 
 }  // namespace
