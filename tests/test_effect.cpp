@@ -289,6 +289,44 @@ TEST(StarStreaks, ARefusedWorkingArraySkipsTheStarsAndLeaksNothing) {
   }
 }
 
+// After about 1.7e7 frames the viewer's depth reaches 131072, where adding
+// the slow step no longer changes a single; the stars then stand still while
+// the sparkles keep twinkling, and the saver runs on.
+TEST(StarStreaks, TheFlightStopsAtTheLimitOfSinglePrecision) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    startEffect();
+    for (int frame = 0; frame < 256; ++frame) drawFrame();  // into the slow flight
+    cameraDepth = 131071.98f;
+    std::string depths;
+    for (int frame = 0; frame < 4; ++frame) {
+      drawFrame();
+      depths += text(cameraDepth) + " ";
+    }
+    auto framePictures = [] {
+      const std::size_t start = softglide::trace().size();
+      drawFrame();
+      std::string lines;
+      for (const auto& line : callsNamed("grAADrawLine", start)) lines += line.text();
+      std::string sparkles;
+      for (const auto& sparkle : callsNamed("grAADrawPoint", start)) sparkles += sparkle.text();
+      return std::make_pair(lines, sparkles);
+    };
+    for (int frame = 0; frame < 50; ++frame) drawFrame();  // every star that left the screen is back
+    const auto first = framePictures();
+    const auto second = framePictures();
+    reportFact("depths", depths);
+    reportFact("starsStill", first.first == second.first && !first.first.empty());
+    reportFact("sparklesMove", first.second != second.second);
+    reportFact("depthAfter", text(cameraDepth));
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_EQ(run["depths"], "131071.984 131071.992 131072 131072 ");
+  EXPECT_EQ(run["depthAfter"], "131072");
+  EXPECT_EQ(run["starsStill"], "1");
+  EXPECT_EQ(run["sparklesMove"], "1");
+}
+
 TEST(ClosingWipe, TwentyShrinkingFramesThenThePoolsGo) {
   const IsolatedRun run = runIsolated([] {
     prepareHeadless();

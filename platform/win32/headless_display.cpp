@@ -65,6 +65,7 @@ class HeadlessDisplay final : public Display {
   void add(int call, ScriptedStep step) { script_[call].push_back(std::move(step)); }
   int lastCall() const { return lastCall_; }
   const std::vector<headless::MessageBoxRecord>& boxes() const { return boxes_; }
+  void forgetBoxes() { boxes_.clear(); boxes_.shrink_to_fit(); }
   bool cursorVisible() const { return cursorVisible_; }
   void observe(std::function<void(const std::vector<std::uint32_t>&)> observer) {
     presentObserver_ = std::move(observer);
@@ -169,6 +170,10 @@ void scriptAction(int getMessageCall, std::function<void()> action) {
 
 std::vector<MessageBoxRecord> messageBoxes() {
   return headlessDisplay().boxes();
+}
+
+void forgetMessageBoxes() {
+  headlessDisplay().forgetBoxes();
 }
 
 int screenWidth() {

@@ -58,6 +58,7 @@ struct MessageBoxRecord {
 
 // Every message box shown so far; each was dismissed at once with IDOK.
 std::vector<MessageBoxRecord> messageBoxes();
+void forgetMessageBoxes();
 
 // The screen as last presented, 0x00RRGGBB per pixel, top row first.
 int screenWidth();
