@@ -54,7 +54,7 @@ case $scenario in
     echo "ok: prefix and X server ready"
     ;;
   cleanup)
-    timeout 20 "${wine}server" -k >/dev/null 2>&1
+    WINESERVER=/usr/lib/wine/wineserver64 timeout 20 /usr/lib/wine/wineserver64 -k >/dev/null 2>&1
     [[ -f $work/xvfb.pid ]] && kill "$(cat "$work/xvfb.pid")" 2>/dev/null
     echo "ok"
     ;;
