@@ -47,6 +47,20 @@ TEST(Lumvane, WithoutADisplayTheWindowCannotBeMade) {
       << outcome.output;
 }
 
+// A display server that goes away ends the saver; it must not hang or spin.
+TEST(Lumvane, EndsWhenItsDisplayGoesAway) {
+  if (run("which Xvfb").status != 0) {
+    GTEST_SKIP() << "Xvfb is not installed";
+  }
+  const std::string script =
+      "Xvfb :87 -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & x=$!; sleep 1; "
+      "DISPLAY=:87 " + saver + " /s >/dev/null 2>&1 & s=$!; sleep 2; kill $x; "
+      "for i in $(seq 1 50); do kill -0 $s 2>/dev/null || { echo ended; exit 0; }; sleep 0.1; done; "
+      "kill -9 $s; echo still running";
+  const Outcome outcome = run("bash -c '" + script + "'");
+  EXPECT_NE(outcome.output.find("ended"), std::string::npos) << outcome.output;
+}
+
 TEST(Capture, WritesTheRequestedFramesAndTheExitCode) {
   const std::string dir = scratch + "/capture";
   const Outcome outcome = run(capture + " --out " + dir + " --frames 1,3-4,6 --end-after 3");

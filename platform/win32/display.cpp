@@ -12,16 +12,19 @@ struct Selection {
 };
 
 Selection selection;
-std::unique_ptr<Display> current;
+// Never destroyed: at process exit the system reclaims the display, and
+// tearing it down then would talk to a display server that may be gone
+// (a lost X connection ends the process from inside Xlib).
+Display* current = nullptr;
 bool triedToOpen = false;
 bool opened = false;
 
 }  // namespace
 
 Display& display() {
-  if (!current) {
-    current = selection.headless ? makeHeadlessDisplay(selection.width, selection.height)
-                                 : makeSdlDisplay();
+  if (current == nullptr) {
+    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height) : makeSdlDisplay())
+                   .release();
   }
   return *current;
 }
@@ -31,7 +34,7 @@ Display* openDisplay() {
     triedToOpen = true;
     opened = display().open();
   }
-  return opened ? current.get() : nullptr;
+  return opened ? current : nullptr;
 }
 
 }  // namespace win32::detail
