@@ -12,10 +12,10 @@
 namespace softglide::detail {
 
 Board theBoard;
+bool traceOn = false;
 
 namespace {
 
-bool traceOn = false;
 bool screenAvailable = true;
 std::vector<TraceCall> calls;
 
@@ -77,10 +77,6 @@ void stateChanged() {
     return unit.function == GR_COMBINE_FUNCTION_LOCAL && unit.local == GR_COMBINE_LOCAL_ITERATED && !unit.invert;
   };
   theBoard.iteratedPassThrough = passesThrough(theBoard.color) && passesThrough(theBoard.alpha);
-}
-
-bool tracing() {
-  return traceOn;
 }
 
 void traceCall(const char* name, std::initializer_list<double> arguments) {

@@ -72,7 +72,10 @@ void stateChanged();
 
 void traceCall(const char* name, std::initializer_list<double> arguments);
 void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices);
-bool tracing();
+extern bool traceOn;
+inline bool tracing() {
+  return traceOn;
+}
 
 // The colour channels of a GrColor_t in the opened format.
 void splitColor(GrColor_t color, int& red, int& green, int& blue, int& alpha);

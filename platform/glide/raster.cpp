@@ -57,11 +57,15 @@ void centreRange(double low, double high, int limitLow, int limitHigh, int& firs
   end = static_cast<int>(std::clamp(endCentre, static_cast<double>(limitLow), static_cast<double>(limitHigh)));
 }
 
-// Steps along the major axis u, plotting the (up to) two pixels per step
-// whose centres lie within 1 of the line along the minor axis v.
-template <typename Plot>
+// Steps along the major axis u; at each step the (up to) two pixels whose
+// centres lie within 1 of the line along the minor axis v get the step's
+// interpolated parameters, with alpha scaled by 1 - distance. Colour and fog
+// are worked out once per step, since both pixels share them.
+template <bool xMajor>
 void drawLineBand(double u1, double v1, double u2, double v2, int uLimitLow, int uLimitHigh,
-                  const Parameters& first, const Parameters& second, Plot plotAt) {
+                  const Parameters& first, const Parameters& second) {
+  Board& state = board();
+  const bool usual = usualState(state);
   int begin = 0;
   int end = 0;
   centreRange(std::min(u1, u2), std::max(u1, u2), uLimitLow, uLimitHigh, begin, end);
@@ -72,12 +76,33 @@ void drawLineBand(double u1, double v1, double u2, double v2, int uLimitLow, int
     const double v = v1 + t * dv;
     const Parameters parameters = interpolate(first, second, t);
     const double lowerRow = std::floor(v - 0.5);
+    const int red = iteratedChannel(parameters.r);
+    const int green = iteratedChannel(parameters.g);
+    const int blue = iteratedChannel(parameters.b);
+    const float oow = static_cast<float>(parameters.oow);
+    bool shaded = false;
+    Shaded color{};
     for (int step = 0; step < 2; ++step) {
       const double row = lowerRow + step;
       const double distance = std::fabs(row + 0.5 - v);
-      if (distance < 1.0 && row >= -1.0 && row <= 4096.0) {
-        plotAt(u, static_cast<int>(row), parameters, 1.0 - distance);
+      if (!(distance < 1.0 && row >= -1.0 && row <= 4096.0)) {
+        continue;
       }
+      const int x = xMajor ? u : static_cast<int>(row);
+      const int y = xMajor ? static_cast<int>(row) : u;
+      if (!insideClip(state, x, y)) {
+        continue;
+      }
+      const int alpha = iteratedChannel(parameters.a * (1.0 - distance));
+      if (!usual) {
+        writeFragmentGeneral(x, y, Fragment{red, green, blue, alpha, oow});
+        continue;
+      }
+      if (!shaded) {
+        color = shadePassThrough(state, red, green, blue, oow);
+        shaded = true;
+      }
+      blendAndStore(state, x, y, color, alpha);
     }
   }
 }
@@ -116,7 +141,9 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
 
 // Exactly one pixel: the position is snapped to 1/16 pixel first.
 FX_ENTRY void FX_CALL grDrawPoint(const GrVertex* vertex) {
-  traceCall("grDrawPoint", {vertex});
+  if (tracing()) {
+    traceCall("grDrawPoint", {vertex});
+  }
   if (!ready() || vertex == nullptr) {
     return;
   }
@@ -135,7 +162,9 @@ FX_ENTRY void FX_CALL grDrawPoint(const GrVertex* vertex) {
 // A 2x2 footprint: pixels whose centres lie within [x-1, x+1) x [y-1, y+1),
 // each with alpha a * (1 - the larger of its two distances).
 FX_ENTRY void FX_CALL grAADrawPoint(const GrVertex* vertex) {
-  traceCall("grAADrawPoint", {vertex});
+  if (tracing()) {
+    traceCall("grAADrawPoint", {vertex});
+  }
   if (!ready() || vertex == nullptr || !finite(*vertex)) {
     return;
   }
@@ -158,7 +187,9 @@ FX_ENTRY void FX_CALL grAADrawPoint(const GrVertex* vertex) {
 // first end's major coordinate to the second's; colour, alpha and 1/w are
 // interpolated from end to end. A zero-length line draws nothing.
 FX_ENTRY void FX_CALL grAADrawLine(const GrVertex* first, const GrVertex* second) {
-  traceCall("grAADrawLine", {first, second});
+  if (tracing()) {
+    traceCall("grAADrawLine", {first, second});
+  }
   if (!ready() || first == nullptr || second == nullptr || !finite(*first) || !finite(*second)) {
     return;
   }
@@ -171,16 +202,10 @@ FX_ENTRY void FX_CALL grAADrawLine(const GrVertex* first, const GrVertex* second
   const Parameters from = parametersOf(*first);
   const Parameters to = parametersOf(*second);
   if (std::fabs(dx) >= std::fabs(dy)) {
-    drawLineBand(first->x, first->y, second->x, second->y, state.clipMinX,
-                 std::max(state.clipMinX, state.clipMaxX), from, to,
-                 [&state](int x, int y, const Parameters& parameters, double coverage) {
-                   if (insideClip(state, x, y)) plot(x, y, parameters, coverage);
-                 });
+    drawLineBand<true>(first->x, first->y, second->x, second->y, state.clipMinX,
+                       std::max(state.clipMinX, state.clipMaxX), from, to);
   } else {
-    drawLineBand(first->y, first->x, second->y, second->x, state.clipMinY,
-                 std::max(state.clipMinY, state.clipMaxY), from, to,
-                 [&state](int y, int x, const Parameters& parameters, double coverage) {
-                   if (insideClip(state, x, y)) plot(x, y, parameters, coverage);
-                 });
+    drawLineBand<false>(first->y, first->x, second->y, second->x, state.clipMinY,
+                        std::max(state.clipMinY, state.clipMaxY), from, to);
   }
 }
