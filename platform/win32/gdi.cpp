@@ -2,6 +2,7 @@
 // StretchDIBits of 32-bit pictures, PatBlt in black. Drawing lands in the
 // screen buffer; releasing the device context shows it on the display.
 #include <algorithm>
+#include <cstring>
 
 #include "internal.h"
 
@@ -38,6 +39,21 @@ struct Area {
 };
 
 // The part of the screen that a window's client area covers.
+// A row of 32-bit pixels without their unused top byte, four at a time.
+void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std::size_t count) {
+  typedef std::uint32_t Four __attribute__((vector_size(16)));
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    Four pixels;
+    std::memcpy(&pixels, source + i, sizeof pixels);
+    pixels &= 0x00FFFFFFu;
+    std::memcpy(target + i, &pixels, sizeof pixels);
+  }
+  for (; i < count; ++i) {
+    target[i] = source[i] & 0x00FFFFFFu;
+  }
+}
+
 Area visibleArea(const Window& window, const Display& display) {
   return {std::max<int>(window.rect.left, 0), std::max<int>(window.rect.top, 0),
           std::min<int>(window.rect.right, display.width()),
@@ -126,10 +142,7 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
     const int memoryRow = topDown ? sourceRow : imageHeight - 1 - sourceRow;
     const std::uint32_t* sourceLine = pixels + static_cast<std::size_t>(memoryRow) * imageWidth;
     if (sourceWidth == destWidth && !columns.empty()) {
-      const std::uint32_t* from = sourceLine + columns[0];
-      for (std::size_t i = 0; i < columns.size(); ++i) {
-        targetLine[firstColumn + i] = from[i] & 0x00FFFFFFu;
-      }
+      copyWithoutTopByte(targetLine + firstColumn, sourceLine + columns[0], columns.size());
       continue;
     }
     for (std::size_t i = 0; i < columns.size(); ++i) {
