@@ -9,7 +9,6 @@
 namespace win32::detail {
 namespace {
 
-std::vector<std::uint32_t> screen;
 std::vector<int> sourceColumns;
 RECT changed = {0, 0, 0, 0};  // what drawing touched since the last present
 
@@ -62,11 +61,15 @@ Area visibleArea(const Window& window, const Display& display) {
 
 }  // namespace
 
-std::vector<std::uint32_t>& screenBuffer() {
+std::vector<std::uint32_t> screenCopy() {
+  std::vector<std::uint32_t> copy;
   if (Display* display = openDisplay()) {
-    screen.resize(static_cast<std::size_t>(display->width()) * display->height());
+    const Display::Memory memory = display->screenMemory();
+    for (int y = 0; y < display->height(); ++y) {
+      copy.insert(copy.end(), memory.pixels + y * memory.pitch, memory.pixels + y * memory.pitch + display->width());
+    }
   }
-  return screen;
+  return copy;
 }
 
 }  // namespace win32::detail
@@ -86,7 +89,7 @@ int WINAPI ReleaseDC(HWND, HDC context) {
     return 0;
   }
   if (window->visible) {
-    display->present(screenBuffer(), changed);
+    display->present(changed);
     changed = {0, 0, 0, 0};
   }
   return 1;
@@ -113,9 +116,8 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
     return 0;
   }
   const auto* pixels = static_cast<const std::uint32_t*>(bits);
-  std::vector<std::uint32_t>& target = screenBuffer();
+  const Display::Memory target = display->screenMemory();
   const Area area = visibleArea(*window, *display);
-  const int screenWidth = display->width();
   const int firstRow = std::max(area.top, static_cast<int>(window->rect.top) + yDest);
   const int endRow = std::min(area.bottom, static_cast<int>(window->rect.top) + yDest + destHeight);
   const int firstColumn = std::max(area.left, static_cast<int>(window->rect.left) + xDest);
@@ -132,10 +134,10 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   for (int row = firstRow; row < endRow; ++row) {
     const long long destRow = row - static_cast<long long>(window->rect.top) - yDest;
     const int sourceRow = ySource + static_cast<int>(destRow * sourceHeight / destHeight);
-    std::uint32_t* targetLine = target.data() + static_cast<std::size_t>(row) * screenWidth;
+    std::uint32_t* targetLine = target.pixels + static_cast<std::size_t>(row) * target.pitch;
     if (sourceRow == previousSourceRow) {
       // A row repeated by vertical scaling is the line above it again.
-      std::copy(targetLine - screenWidth + firstColumn, targetLine - screenWidth + endColumn, targetLine + firstColumn);
+      std::copy(targetLine - target.pitch + firstColumn, targetLine - target.pitch + endColumn, targetLine + firstColumn);
       continue;
     }
     previousSourceRow = sourceRow;
@@ -159,15 +161,15 @@ BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) 
     return FALSE;
   }
   const Area area = visibleArea(*window, *display);
-  std::vector<std::uint32_t>& target = screenBuffer();
+  const Display::Memory target = display->screenMemory();
   const int left = std::max(area.left, static_cast<int>(window->rect.left) + x);
   const int right = std::min(area.right, static_cast<int>(window->rect.left) + x + width);
   const int top = std::max(area.top, static_cast<int>(window->rect.top) + y);
   const int bottom = std::min(area.bottom, static_cast<int>(window->rect.top) + y + height);
   markChanged(left, top, right, bottom);
   for (int row = top; row < bottom; ++row) {
-    std::fill(target.begin() + static_cast<std::ptrdiff_t>(row) * display->width() + left,
-              target.begin() + static_cast<std::ptrdiff_t>(row) * display->width() + right, 0u);
+    std::fill(target.pixels + static_cast<std::size_t>(row) * target.pitch + left,
+              target.pixels + static_cast<std::size_t>(row) * target.pitch + right, 0u);
   }
   return TRUE;
 }

@@ -48,11 +48,16 @@ class HeadlessDisplay final : public Display {
     return true;
   }
 
-  // The screen buffer itself is the picture: it changes only by drawing
+  Memory screenMemory() override {
+    screen_.resize(static_cast<std::size_t>(width_) * height_);
+    return {screen_.data(), static_cast<std::size_t>(width_)};
+  }
+
+  // The screen memory itself is the picture: it changes only by drawing
   // that is then presented, so nothing is copied here.
-  void present(const std::vector<std::uint32_t>& screen, const RECT&) override {
+  void present(const RECT&) override {
     if (presentObserver_) {
-      presentObserver_(screen);
+      presentObserver_(screen_);
     }
   }
 
@@ -90,6 +95,7 @@ class HeadlessDisplay final : public Display {
   int height_;
   std::map<int, std::vector<ScriptedStep>> script_;
   std::vector<headless::MessageBoxRecord> boxes_;
+  std::vector<std::uint32_t> screen_;
   int lastCall_ = 0;
   bool cursorVisible_ = true;
   std::function<void(const std::vector<std::uint32_t>&)> presentObserver_;
@@ -186,7 +192,7 @@ int screenHeight() {
 
 std::vector<std::uint32_t> screenPixels() {
   headlessDisplay();
-  return detail::screenBuffer();
+  return detail::screenCopy();
 }
 
 bool cursorVisible() {

@@ -37,9 +37,16 @@ class Display {
   // Adds whatever input has arrived; when wait is set, blocks until some
   // has. Returns false when waiting could never end.
   virtual bool collectInput(std::deque<InputEvent>& input, bool wait) = 0;
-  // Shows the screen buffer: width() x height() words of 0x00RRGGBB, of
-  // which only the rectangle changed has to be shown anew.
-  virtual void present(const std::vector<std::uint32_t>& screen, const RECT& changed) = 0;
+  // The memory GDI draws the screen into: width() x height() words of
+  // 0x00RRGGBB, rows pitch words apart. Valid until the next call.
+  struct Memory {
+    std::uint32_t* pixels;
+    std::size_t pitch;
+  };
+  virtual Memory screenMemory() = 0;
+  // Shows the screen memory, of which only the rectangle changed has to be
+  // shown anew.
+  virtual void present(const RECT& changed) = 0;
   virtual int messageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
 };
 
@@ -72,8 +79,8 @@ std::vector<Window*> allWindows();
 // before the message is retrieved: WM_SETCURSOR first.
 void sendSetCursor(Window& window, UINT mouseMessage);
 
-// The screen buffer that GDI draws into, width x height of the display.
-std::vector<std::uint32_t>& screenBuffer();
+// A copy of the screen as GDI last drew it, top row first.
+std::vector<std::uint32_t> screenCopy();
 
 bool cursorShown();
 

@@ -169,32 +169,47 @@ class SdlDisplay final : public Display {
     return true;
   }
 
-  // The screen goes straight into the window's own surface (shared memory
-  // on X11), with no renderer and no texture upload in between; only the
-  // rectangle GDI changed since the last present is copied and shown.
-  void present(const std::vector<std::uint32_t>& screen, const RECT& changed) override {
+  // GDI draws straight into the window's own surface (shared memory on
+  // X11): no renderer, no texture upload, no copy. Where the surface is not
+  // 32 bits a private buffer stands in and is copied at present.
+  Memory screenMemory() override {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    if (surface == nullptr || surface->format->BytesPerPixel != 4) {
-      return;
+    if (surface != nullptr && surface->format->BytesPerPixel == 4 && surface->w >= width_ && surface->h >= height_ &&
+        !SDL_MUSTLOCK(surface)) {
+      direct_ = true;
+      return {static_cast<std::uint32_t*>(surface->pixels), static_cast<std::size_t>(surface->pitch) / 4};
     }
-    // After an expose the desktop wants the whole window again.
+    direct_ = false;
+    fallback_.resize(static_cast<std::size_t>(width_) * height_);
+    return {fallback_.data(), static_cast<std::size_t>(width_)};
+  }
+
+  // Only the rectangle GDI changed since the last present is shown anew;
+  // after an expose the desktop wants the whole window again.
+  void present(const RECT& changed) override {
     const RECT area = exposed_ ? RECT{0, 0, width_, height_} : changed;
     exposed_ = false;
     const int left = std::max<int>(area.left, 0);
     const int top = std::max<int>(area.top, 0);
-    const int right = std::min<int>({area.right, width_, surface->w});
-    const int bottom = std::min<int>({area.bottom, height_, surface->h});
+    const int right = std::min<int>(area.right, width_);
+    const int bottom = std::min<int>(area.bottom, height_);
     if (left >= right || top >= bottom) {
       return;
     }
-    SDL_LockSurface(surface);
-    for (int y = top; y < bottom; ++y) {
-      std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
-                      static_cast<std::size_t>(left) * 4,
-                  screen.data() + static_cast<std::size_t>(y) * width_ + left,
-                  static_cast<std::size_t>(right - left) * 4);
+    if (!direct_) {
+      SDL_Surface* surface = SDL_GetWindowSurface(window_);
+      if (surface == nullptr || surface->format->BytesPerPixel != 4 || fallback_.empty()) {
+        return;
+      }
+      SDL_LockSurface(surface);
+      for (int y = top; y < std::min(bottom, surface->h); ++y) {
+        std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
+                        static_cast<std::size_t>(left) * 4,
+                    fallback_.data() + static_cast<std::size_t>(y) * width_ + left,
+                    static_cast<std::size_t>(std::min(right, surface->w) - left) * 4);
+      }
+      SDL_UnlockSurface(surface);
     }
-    SDL_UnlockSurface(surface);
     const SDL_Rect shown{left, top, right - left, bottom - top};
     SDL_UpdateWindowSurfaceRects(window_, &shown, 1);
   }
@@ -266,6 +281,8 @@ class SdlDisplay final : public Display {
   bool started_ = false;
   bool shown_ = false;
   bool exposed_ = false;
+  bool direct_ = false;
+  std::vector<std::uint32_t> fallback_;
 };
 
 }  // namespace
