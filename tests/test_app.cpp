@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/fatalerror.h"
 #include "app/screenwindow.h"
 #include "app/startup.h"
 #include "effect/heap.h"
@@ -163,6 +164,19 @@ TEST(FatalErrors, EachFailedStepHasItsMessageAndExitCode) {
     EXPECT_EQ(scene["shutdown"], "0") << refused;
     EXPECT_EQ(scene["box"], fatalPrefix + "Could not initialize demo structures" + fatalSuffix) << refused;
   }
+}
+
+// A message longer than the 256-byte box buffer holds is cut to 253
+// characters, so that the line end and the terminating zero still fit,
+// instead of being written past the buffer.
+TEST(FatalErrors, ALongMessageIsCutNotOverrun) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    std::atexit([] { reportFact("box", win32::headless::messageBoxes().at(0).text); });
+    fatalError("%s and %d", std::string(400, 'x').c_str(), 7);
+  });
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run["box"], std::string(253, 'x') + "\r\n");
 }
 
 TEST(FatalErrors, GlideAssertionsEndWithCode255) {
