@@ -8,16 +8,10 @@
 #include <cstdlib>
 #include <random>
 
+#include "board_host.h"
 #include "device/glide.h"
 #include "win32/display.h"
 
-namespace {
-
-LRESULT CALLBACK plainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-}  // namespace
 
 void prepareBenchDisplay() {
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
@@ -31,26 +25,9 @@ void openBenchBoard() {
   }
   opened = true;
   prepareBenchDisplay();
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = plainProc;
-  windowClass.lpszClassName = "Bench";
-  RegisterClassA(&windowClass);
-  const HWND window = CreateWindowExA(0, "Bench", "Bench", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
-  ShowWindow(window, SW_SHOW);
-  grGlideInit();
-  GrHwConfiguration configuration;
-  grSstQueryHardware(&configuration);
-  grSstSelect(0);
-  grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR, GR_ORIGIN_LOWER_LEFT, 2, 1);
-  static GrFog_t table[GR_FOG_TABLE_SIZE];
-  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
-  grAlphaCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_ITERATED,
-                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-  grFogMode(GR_FOG_WITH_TABLE);
-  grFogColorValue(0);
-  guFogGenerateExp(table, 0.9f);
-  grFogTable(table);
-  grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ZERO);
+  showBoardWindow();
+  openBoard();
+  setSaverRenderState();
 }
 
 const BenchScene& scene() {

@@ -7,14 +7,11 @@
 
 #include <windows.h>
 
+#include "board_host.h"
 #include "device/glide.h"
 #include "win32/display.h"
 
 namespace {
-
-LRESULT CALLBACK plainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 struct Reader {
   const std::uint8_t* data;
@@ -46,29 +43,21 @@ struct Reader {
   }
 };
 
-void openBoard() {
+void prepareWindow() {
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
   win32::useHeadlessDisplay(640, 480);
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = plainProc;
-  windowClass.lpszClassName = "FuzzGlide";
-  RegisterClassA(&windowClass);
-  const HWND window = CreateWindowExA(0, "FuzzGlide", "Fuzz", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
-  ShowWindow(window, SW_SHOW);
+  showBoardWindow();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const bool ready = [] {
-    openBoard();
+    prepareWindow();
     return true;
   }();
   (void)ready;
-  grGlideInit();
-  GrHwConfiguration configuration;
-  grSstQueryHardware(&configuration);
-  grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR, GR_ORIGIN_LOWER_LEFT, 2, 1);
+  openBoard();
   Reader in{data, size};
   while (in.size > 0) {
     const std::uint32_t op = in.word() % 14;

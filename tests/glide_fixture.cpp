@@ -3,15 +3,8 @@
 
 #include <cstdlib>
 
+#include "board_host.h"
 #include "win32/display.h"
-
-namespace {
-
-LRESULT CALLBACK plainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-}  // namespace
 
 namespace {
 struct HeadlessByDefault {
@@ -21,22 +14,10 @@ struct HeadlessByDefault {
 
 void openTestBoard() {
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
-  static HWND window = nullptr;
-  if (window == nullptr) {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = plainProc;
-    windowClass.lpszClassName = "GlideTest";
-    RegisterClassA(&windowClass);
-    window = CreateWindowExA(0, "GlideTest", "Glide", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                             GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
-    ShowWindow(window, SW_SHOW);
-  }
+  static const HWND window = showBoardWindow();
+  (void)window;
   grGlideShutdown();
-  grGlideInit();
-  GrHwConfiguration configuration;
-  grSstQueryHardware(&configuration);
-  grSstSelect(0);
-  grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR, GR_ORIGIN_LOWER_LEFT, 2, 1);
+  openBoard();
   guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
   grAlphaCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_ITERATED,
                  GR_COMBINE_OTHER_CONSTANT, FXFALSE);

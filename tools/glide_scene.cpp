@@ -10,15 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "board_host.h"
 #include "device/glide.h"
 #include "pngfile.h"
 #include "win32/display.h"
 
 namespace {
-
-LRESULT CALLBACK plainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 GrVertex vertex(float x, float y, float level, float a, float oow) {
   GrVertex v{};
@@ -31,15 +28,7 @@ GrVertex vertex(float x, float y, float level, float a, float oow) {
 }
 
 void drawScene() {
-  static GrFog_t table[GR_FOG_TABLE_SIZE];
-  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
-  grAlphaCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_ITERATED,
-                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-  grFogMode(GR_FOG_WITH_TABLE);
-  grFogColorValue(0);
-  guFogGenerateExp(table, 0.9f);
-  grFogTable(table);
-  grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ZERO);
+  setSaverRenderState();
   grBufferClear(0, 0, 0xFFFF);
   // A grey clip-window clear in the lower left corner (origin lower left).
   grClipWindow(20, 20, 220, 120);
@@ -81,17 +70,8 @@ int main(int argc, char** argv) {
   }
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
   win32::useHeadlessDisplay(640, 480);
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = plainProc;
-  windowClass.lpszClassName = "GlideScene";
-  RegisterClassA(&windowClass);
-  const HWND window = CreateWindowExA(0, "GlideScene", "Glide scene", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr,
-                                      nullptr, nullptr);
-  ShowWindow(window, SW_SHOW);
-  grGlideInit();
-  GrHwConfiguration configuration;
-  if (!grSstQueryHardware(&configuration) ||
-      !grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR, GR_ORIGIN_LOWER_LEFT, 2, 1)) {
+  showBoardWindow();
+  if (!openBoard()) {
     std::fprintf(stderr, "glide-scene: no Glide board\n");
     return 1;
   }

@@ -1,0 +1,20 @@
+// A home for the software Glide board outside the saver: a shown window of
+// the screen's size to open on, and the saver's render state. Used by the
+// tools, tests, benchmarks and fuzzers that drive the board directly.
+#pragma once
+
+#include <windows.h>
+
+#include "device/glide.h"
+
+// Registers a plain window class once and shows a new popup covering the
+// screen; null when no window can be made.
+HWND showBoardWindow();
+
+// grGlideInit, the hardware query, board 0 and its 640x480 screen; true
+// when the screen is open.
+bool openBoard();
+
+// Iterated colour and alpha, exponential table fog (density 0.9) towards
+// black, source-alpha blending: what the saver draws with.
+void setSaverRenderState();
