@@ -240,6 +240,11 @@ TEST(Gdi, StretchScalesIntoTheWindowAndReleasePresents) {
   EXPECT_EQ(at(139, 69), 0x00FFFFFFu);    // bottom right, alpha dropped
   EXPECT_EQ(at(140, 69), 0u);             // outside the destination
   EXPECT_EQ(StretchDIBits(context, 0, 0, 4, 4, 1, 1, 2, 2, picture, &info, DIB_RGB_COLORS, SRCCOPY), 0);
+  // Extreme positions and sizes clip to nothing rather than overflow.
+  EXPECT_EQ(StretchDIBits(context, 2147483000, 10, 2147483000, 5, 0, 0, 2, 2, picture, &info, DIB_RGB_COLORS, SRCCOPY), 0);
+  EXPECT_EQ(StretchDIBits(context, -2147483000, -5, 2147483647, 2147483000, 0, 0, 2, 2, picture, &info,
+                          DIB_RGB_COLORS, SRCCOPY), 480);
+  EXPECT_TRUE(PatBlt(context, 2147483600, 2147483600, 2147483600, 100, BLACKNESS));
   DestroyWindow(window);
 }
 

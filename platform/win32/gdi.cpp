@@ -53,6 +53,13 @@ void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std:
   }
 }
 
+// The screen span [first, end) that a window offset plus a start and a length
+// cover, inside [low, high); in 64 bits, so that no argument can overflow.
+void span(long long origin, long long start, long long length, int low, int high, int& first, int& end) {
+  first = static_cast<int>(std::clamp(origin + start, static_cast<long long>(low), static_cast<long long>(high)));
+  end = static_cast<int>(std::clamp(origin + start + length, static_cast<long long>(first), static_cast<long long>(high)));
+}
+
 Area visibleArea(const Window& window, const Display& display) {
   return {std::max<int>(window.rect.left, 0), std::max<int>(window.rect.top, 0),
           std::min<int>(window.rect.right, display.width()),
@@ -111,17 +118,16 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   const int imageWidth = info->bmiHeader.biWidth;
   const int imageHeight = std::abs(info->bmiHeader.biHeight);
   const bool topDown = info->bmiHeader.biHeight < 0;
-  if (xSource < 0 || ySource < 0 || xSource + sourceWidth > imageWidth ||
-      ySource + sourceHeight > imageHeight) {
+  if (xSource < 0 || ySource < 0 || static_cast<long long>(xSource) + sourceWidth > imageWidth ||
+      static_cast<long long>(ySource) + sourceHeight > imageHeight) {
     return 0;
   }
   const auto* pixels = static_cast<const std::uint32_t*>(bits);
   const Display::Memory target = display->screenMemory();
   const Area area = visibleArea(*window, *display);
-  const int firstRow = std::max(area.top, static_cast<int>(window->rect.top) + yDest);
-  const int endRow = std::min(area.bottom, static_cast<int>(window->rect.top) + yDest + destHeight);
-  const int firstColumn = std::max(area.left, static_cast<int>(window->rect.left) + xDest);
-  const int endColumn = std::min(area.right, static_cast<int>(window->rect.left) + xDest + destWidth);
+  int firstRow = 0, endRow = 0, firstColumn = 0, endColumn = 0;
+  span(window->rect.top, yDest, destHeight, area.top, area.bottom, firstRow, endRow);
+  span(window->rect.left, xDest, destWidth, area.left, area.right, firstColumn, endColumn);
   markChanged(firstColumn, firstRow, endColumn, endRow);
   // Which source column each screen column shows, worked out once.
   std::vector<int>& columns = sourceColumns;
@@ -151,7 +157,7 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
       targetLine[firstColumn + i] = sourceLine[columns[i]] & 0x00FFFFFFu;
     }
   }
-  return endRow > firstRow ? endRow - firstRow : 0;
+  return endRow > firstRow && endColumn > firstColumn ? endRow - firstRow : 0;
 }
 
 BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) {
@@ -162,10 +168,9 @@ BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) 
   }
   const Area area = visibleArea(*window, *display);
   const Display::Memory target = display->screenMemory();
-  const int left = std::max(area.left, static_cast<int>(window->rect.left) + x);
-  const int right = std::min(area.right, static_cast<int>(window->rect.left) + x + width);
-  const int top = std::max(area.top, static_cast<int>(window->rect.top) + y);
-  const int bottom = std::min(area.bottom, static_cast<int>(window->rect.top) + y + height);
+  int left = 0, right = 0, top = 0, bottom = 0;
+  span(window->rect.left, x, width, area.left, area.right, left, right);
+  span(window->rect.top, y, height, area.top, area.bottom, top, bottom);
   markChanged(left, top, right, bottom);
   for (int row = top; row < bottom; ++row) {
     std::fill(target.pixels + static_cast<std::size_t>(row) * target.pitch + left,

@@ -2,6 +2,8 @@
 // icons, cursors and stock objects that go with them.
 #include <strings.h>
 
+#include <algorithm>
+#include <climits>
 #include <map>
 
 #include "internal.h"
@@ -101,7 +103,11 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
   window.cursor = windowClass->record.hCursor;
   window.title = windowName != nullptr ? windowName : "";
   window.style = style & ~WS_VISIBLE;
-  window.rect = {x, y, x + width, y + height};
+  // Sizes as Windows stores them: 32-bit edges, never overflowing.
+  auto edge = [](long long value) {
+    return static_cast<LONG>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+  };
+  window.rect = {x, y, edge(static_cast<long long>(x) + width), edge(static_cast<long long>(y) + height)};
   const HWND handle = window.handle;
   if (!SendMessageA(handle, WM_NCCREATE, 0, 0) || SendMessageA(handle, WM_CREATE, 0, 0) == -1) {
     DestroyWindow(handle);
