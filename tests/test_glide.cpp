@@ -285,6 +285,9 @@ TEST(ClipAndClear, WindowsAreHalfOpenAndOriginIsLowerLeft) {
   const auto red = swapAndRead();
   EXPECT_EQ(red5(pixelAt(red, 639, 0)), 31);
   EXPECT_EQ(pixelAt(red, 599, 0), 0);
+  const std::vector<std::uint32_t> rgb = softglide::frontBufferRgb();
+  EXPECT_EQ(rgb[479 * 640 + 639], 0xFF0000u);  // full red, read back as 8-bit channels
+  EXPECT_EQ(rgb[479 * 640 + 599], 0u);
 }
 
 TEST(Robustness, AnyFloatInputStaysInsideTheBuffers) {

@@ -133,11 +133,9 @@ std::vector<std::uint16_t> frontBuffer() {
 }
 
 std::vector<std::uint32_t> frontBufferRgb() {
-  std::vector<std::uint32_t> rgb;
-  for (const std::uint16_t pixel : frontBuffer()) {
-    rgb.push_back(static_cast<std::uint32_t>(pixel::red8(pixel) << 16 | pixel::green8(pixel) << 8 |
-                                             pixel::blue8(pixel)));
-  }
+  const std::vector<std::uint16_t> front = frontBuffer();
+  std::vector<std::uint32_t> rgb(front.size());
+  detail::convertWithoutGamma(front.data(), rgb.data(), front.size());
   return rgb;
 }
 

@@ -91,6 +91,9 @@ inline int memoryRow(int y) {
 
 void presentFrontBuffer();
 
+// 5-6-5 words to 0x00RRGGBB by bit replication, without output gamma.
+void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count);
+
 // The board's steady 60 Hz timeline, from open to shutdown.
 void startRetraceClock();
 void stopRetraceClock();

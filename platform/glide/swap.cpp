@@ -122,6 +122,10 @@ __attribute__((target("avx2"))) void replicateBitsAvx2(const std::uint16_t* sour
 }
 #endif
 
+
+
+}  // namespace
+
 void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count) {
 #if defined(__x86_64__) || defined(__i386__)
   static const bool avx2 = __builtin_cpu_supports("avx2");
@@ -132,9 +136,6 @@ void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std
 #endif
   replicateBits(source, target, count);
 }
-
-
-}  // namespace
 
 void startRetraceClock() {
 #ifdef _WIN32

@@ -32,7 +32,6 @@ class HeadlessDisplay final : public Display {
   void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
 
   void beginGetMessage(int call, std::deque<InputEvent>& input) override {
-    lastCall_ = call;
     deliverUpTo(call, input);
   }
 
@@ -68,7 +67,6 @@ class HeadlessDisplay final : public Display {
   }
 
   void add(int call, ScriptedStep step) { script_[call].push_back(std::move(step)); }
-  int lastCall() const { return lastCall_; }
   const std::vector<headless::MessageBoxRecord>& boxes() const { return boxes_; }
   void forgetBoxes() { boxes_.clear(); boxes_.shrink_to_fit(); }
   bool cursorVisible() const { return cursorVisible_; }
@@ -96,7 +94,6 @@ class HeadlessDisplay final : public Display {
   std::map<int, std::vector<ScriptedStep>> script_;
   std::vector<headless::MessageBoxRecord> boxes_;
   std::vector<std::uint32_t> screen_;
-  int lastCall_ = 0;
   bool cursorVisible_ = true;
   std::function<void(const std::vector<std::uint32_t>&)> presentObserver_;
 };

@@ -82,6 +82,4 @@ void sendSetCursor(Window& window, UINT mouseMessage);
 // A copy of the screen as GDI last drew it, top row first.
 std::vector<std::uint32_t> screenCopy();
 
-bool cursorShown();
-
 }  // namespace win32::detail

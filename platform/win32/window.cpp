@@ -65,11 +65,6 @@ void sendSetCursor(Window& window, UINT mouseMessage) {
   SendMessageA(window.handle, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.handle),
                MAKELPARAM(HTCLIENT, mouseMessage));
 }
-
-bool cursorShown() {
-  return cursorIsShown;
-}
-
 }  // namespace win32::detail
 
 using namespace win32::detail;
