@@ -1,9 +1,9 @@
 // The Win32 subset on the headless display: queue order, WM_PAINT
 // synthesis, the default window procedure, input, text formatting and GDI.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -245,6 +245,77 @@ TEST(Gdi, StretchScalesIntoTheWindowAndReleasePresents) {
   EXPECT_EQ(StretchDIBits(context, -2147483000, -5, 2147483647, 2147483000, 0, 0, 2, 2, picture, &info,
                           DIB_RGB_COLORS, SRCCOPY), 480);
   EXPECT_TRUE(PatBlt(context, 2147483600, 2147483600, 2147483600, 100, BLACKNESS));
+  DestroyWindow(window);
+}
+
+// A clip region of rectangles: drawing lands only inside them, each part
+// mapped as the whole picture is, so a picture drawn through a clip region
+// matches the same picture drawn at once wherever the region lets it in.
+TEST(Gdi, ClipRegionsLimitDrawingWithoutChangingTheStretch) {
+  const HWND window = makeShownWindow("GdiClip");
+  std::uint32_t picture[7 * 5];
+  for (std::uint32_t i = 0; i < 35; ++i) {
+    picture[i] = 0x00010203u * (i + 1);
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = 7;
+  info.bmiHeader.biHeight = -5;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  const auto stretch = [&](HDC context) {
+    return StretchDIBits(context, 3, 4, 100, 61, 0, 0, 7, 5, picture, &info, DIB_RGB_COLORS, SRCCOPY);
+  };
+  HDC context = GetDC(window);
+  PatBlt(context, 0, 0, 640, 480, BLACKNESS);
+  stretch(context);
+  ReleaseDC(window, context);
+  const std::vector<std::uint32_t> whole = win32::headless::screenPixels();
+
+  // Two overlapping rectangles, one reaching outside the window, and an
+  // empty one that is dropped.
+  const RECT rects[3] = {{10, 10, 40, 30}, {30, 20, 50, 50}, {60, 60, 60, 70}};
+  std::vector<unsigned char> data(sizeof(RGNDATAHEADER) + sizeof rects);
+  RGNDATAHEADER header{sizeof(RGNDATAHEADER), RDH_RECTANGLES, 3, 0, {10, 10, 60, 70}};
+  std::memcpy(data.data(), &header, sizeof header);
+  std::memcpy(data.data() + sizeof header, rects, sizeof rects);
+  const auto* regionData = reinterpret_cast<const RGNDATA*>(data.data());
+  const HRGN region = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), regionData);
+  ASSERT_NE(region, nullptr);
+  // More rectangles than the bytes hold, or a transform, are refused.
+  EXPECT_EQ(ExtCreateRegion(nullptr, static_cast<DWORD>(data.size() - 1), regionData), nullptr);
+  EXPECT_EQ(ExtCreateRegion(reinterpret_cast<const XFORM*>(regionData), static_cast<DWORD>(data.size()), regionData),
+            nullptr);
+
+  context = GetDC(window);
+  EXPECT_TRUE(PatBlt(context, 0, 0, 640, 480, BLACKNESS));
+  EXPECT_EQ(SelectClipRgn(context, region), COMPLEXREGION);
+  EXPECT_TRUE(DeleteObject(region));  // the context keeps its own copy
+  EXPECT_FALSE(DeleteObject(region));
+  EXPECT_EQ(SelectClipRgn(context, region), ERROR);
+  stretch(context);
+  EXPECT_TRUE(PatBlt(context, 0, 0, 640, 480, BLACKNESS) && PatBlt(context, 0, 0, 640, 480, BLACKNESS));
+  stretch(context);
+  ReleaseDC(window, context);
+  std::vector<std::uint32_t> screen = win32::headless::screenPixels();
+  int inside = 0, wrong = 0;
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      const bool clipped = (x >= 10 && x < 40 && y >= 10 && y < 30) || (x >= 30 && x < 50 && y >= 20 && y < 50);
+      const std::size_t at = static_cast<std::size_t>(y) * 640 + x;
+      inside += clipped;
+      wrong += screen[at] != (clipped ? whole[at] : 0u);
+    }
+  }
+  EXPECT_EQ(inside, 30 * 20 + 20 * 30 - 10 * 10);
+  EXPECT_EQ(wrong, 0);
+
+  // Selecting none, or a fresh context, draws everywhere again.
+  context = GetDC(window);
+  stretch(context);
+  ReleaseDC(window, context);
+  EXPECT_EQ(win32::headless::screenPixels(), whole);
   DestroyWindow(window);
 }
 

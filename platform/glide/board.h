@@ -29,6 +29,22 @@ struct Fragment {
   float oow;
 };
 
+// What a colour buffer holds, in 16-pixel blocks of each memory row: outside
+// the marked blocks, the dither pattern of its last whole-screen clear.
+// Two pictures therefore differ only in blocks marked in either of them
+// when their clears had the same colour; the presenter converts just those.
+inline constexpr int blockWidth = 16;
+static_assert(screenWidth / blockWidth <= 64, "a row's blocks fit in one word");
+
+struct BufferChanges {
+  int red = 0, green = 0, blue = 0;  // the colour of the last whole-screen clear
+  std::array<std::uint64_t, screenHeight> blocks{};  // per memory row, bit i = pixels 16i to 16i+15
+};
+
+inline std::uint64_t blockBit(int x) {
+  return std::uint64_t{1} << (x / blockWidth);
+}
+
 struct Board {
   bool initialized = false;
   bool open = false;
@@ -37,6 +53,7 @@ struct Board {
   GrOriginLocation_t origin = GR_ORIGIN_LOWER_LEFT;
   std::array<std::vector<std::uint16_t>, 2> buffers;
   int back = 1;
+  std::array<BufferChanges, 2> changes;  // both buffers start black, as cleared to black
   int clipMinX = 0, clipMinY = 0, clipMaxX = screenWidth, clipMaxY = screenHeight;
   CombineUnit color;
   CombineUnit alpha;
@@ -53,6 +70,11 @@ struct Board {
   long long retracesWaited = 0;
   int paintedWidth = -1;  // the window size whose bars are painted
   int paintedHeight = -1;
+  // What the presented picture shows: the changes of the buffer presented
+  // last, as they were then (valid after the first present).
+  bool presented = false;
+  BufferChanges shown;
+  int presentsSinceWhole = 0;
   int swaps = 0;
 };
 
@@ -87,6 +109,12 @@ void writeFragmentGeneral(int x, int y, const Fragment& fragment);
 // The memory row of application row y.
 inline int memoryRow(int y) {
   return board().origin == GR_ORIGIN_LOWER_LEFT ? screenHeight - 1 - y : y;
+}
+
+// The back buffer's pixel at memory row and column x, marked as written.
+inline std::uint16_t& backPixel(Board& state, int row, int x) {
+  state.changes[state.back].blocks[row] |= blockBit(x);
+  return state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + x];
 }
 
 void presentFrontBuffer();

@@ -34,7 +34,7 @@ inline bool usualState(const Board& state) {
 
 [[gnu::always_inline]] inline void blendAndStore(Board& state, int x, int y, Shaded color, int alpha) {
   const int row = memoryRow(y);
-  std::uint16_t& target = state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + x];
+  std::uint16_t& target = backPixel(state, row, x);
   if (state.blendSource == GR_BLEND_SRC_ALPHA) {
     const int sourceFactor = alpha + 1;
     const int destFactor = 256 - alpha;

@@ -110,7 +110,7 @@ void writeFragmentGeneral(int x, int y, const Fragment& fragment) {
   }
 
   const int row = memoryRow(y);
-  std::uint16_t& target = state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + x];
+  std::uint16_t& target = backPixel(state, row, x);
   if (!(state.blendSource == GR_BLEND_ONE && state.blendDest == GR_BLEND_ZERO)) {
     const int dr = pixel::red8(target), dg = pixel::green8(target), db = pixel::blue8(target);
     color.r = pixel::blendChannel(color.r, blendFactor(state.blendSource, alpha, color.r), dr,

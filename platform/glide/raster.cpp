@@ -137,6 +137,20 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
     std::memcpy(&state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + state.clipMinX],
                 &rows[row & 3][state.clipMinX], bytes);
   }
+  // A whole-screen clear starts the buffer's changes afresh; a smaller one
+  // is a change like any drawing.
+  BufferChanges& changes = state.changes[state.back];
+  if (state.clipMinX == 0 && state.clipMinY == 0 && state.clipMaxX == screenWidth && state.clipMaxY == screenHeight) {
+    changes.red = red;
+    changes.green = green;
+    changes.blue = blue;
+    changes.blocks.fill(0);
+    return;
+  }
+  const std::uint64_t covered = (blockBit(state.clipMaxX - 1) << 1) - blockBit(state.clipMinX);
+  for (int y = state.clipMinY; y < state.clipMaxY; ++y) {
+    changes.blocks[memoryRow(y)] |= covered;
+  }
 }
 
 // Exactly one pixel: the position is snapped to 1/16 pixel first.

@@ -2,9 +2,12 @@
 // front buffer into the window through GDI, letterboxed to 4:3.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "board.h"
 #include "pixel.h"
@@ -88,6 +91,15 @@ const std::array<std::uint32_t, 65536>& presentTable() {
 
 std::vector<std::uint32_t> presentPixels;
 
+// The first run of neighbouring set bits in blocks, as [first, end); the
+// run is taken out of blocks.
+[[gnu::always_inline]] inline std::pair<int, int> firstRun(std::uint64_t& blocks) {
+  const int first = std::countr_zero(blocks);
+  const int end = first + std::countr_one(blocks >> first);
+  blocks &= end < 64 ? ~std::uint64_t{0} << end : 0;
+  return {first, end};
+}
+
 // Bit replication, eight pixels at a time with the compiler's vector types;
 // the same values as the table without gamma.
 [[gnu::always_inline]] inline void replicateBits(const std::uint16_t* source, std::uint32_t* target,
@@ -114,22 +126,162 @@ std::vector<std::uint32_t> presentPixels;
   }
 }
 
+// The runs of changed blocks of one memory row.
+[[gnu::always_inline]] inline void replicateBlocks(const std::uint16_t* source, std::uint32_t* target,
+                                                   std::uint64_t blocks) {
+  while (blocks != 0) {
+    const auto [first, end] = firstRun(blocks);
+    const std::size_t offset = static_cast<std::size_t>(first) * blockWidth;
+    replicateBits(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+  }
+}
+
+void replicateRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks) {
+  replicateBlocks(source, target, blocks);
+}
+
 #if defined(__x86_64__) || defined(__i386__)
 // Processors with AVX2 do eight pixels in one register instead of two.
 __attribute__((target("avx2"))) void replicateBitsAvx2(const std::uint16_t* source, std::uint32_t* target,
                                                        std::size_t count) {
   replicateBits(source, target, count);
 }
+
+__attribute__((target("avx2"))) void replicateRowBlocksAvx2(const std::uint16_t* source, std::uint32_t* target,
+                                                            std::uint64_t blocks) {
+  replicateBlocks(source, target, blocks);
+}
 #endif
 
+bool hasAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+#else
+  return false;
+#endif
+}
 
+// The changed blocks of one memory row, converted as convertPicture does.
+void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks) {
+  if (outputGamma() != 1.0) {
+    while (blocks != 0) {
+      const auto [first, end] = firstRun(blocks);
+      const std::size_t offset = static_cast<std::size_t>(first) * blockWidth;
+      convertPicture(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+    }
+    return;
+  }
+#if defined(__x86_64__) || defined(__i386__)
+  if (hasAvx2()) {
+    replicateRowBlocksAvx2(source, target, blocks);
+    return;
+  }
+#endif
+  replicateRowBlocks(source, target, blocks);
+}
+
+
+
+// Brings presentPixels up to the front buffer and returns the blocks of
+// each memory row that changed, or nothing when the whole picture must be
+// shown anew. After the first present only the blocks that differ from
+// the picture converted last can have changed: those written in either
+// picture since their clears, or all of them when the clear colours differ.
+const std::array<std::uint64_t, screenHeight>* convertChanges(Board& state) {
+  static std::array<std::uint64_t, screenHeight> changed;
+  const int front = 1 - state.back;
+  const std::uint16_t* source = state.buffers[front].data();
+  const BufferChanges& now = state.changes[front];
+  const BufferChanges& shown = state.shown;
+  const bool sameClear = now.red == shown.red && now.green == shown.green && now.blue == shown.blue;
+  const bool whole = !state.presented || !sameClear || presentPixels.size() != state.buffers[front].size();
+  if (whole) {
+    presentPixels.resize(state.buffers[front].size());
+    convertPicture(source, presentPixels.data(), presentPixels.size());
+  } else {
+    for (int row = 0; row < screenHeight; ++row) {
+      changed[row] = now.blocks[row] | shown.blocks[row];
+      const std::size_t rowStart = static_cast<std::size_t>(row) * screenWidth;
+      convertRowBlocks(source + rowStart, presentPixels.data() + rowStart, changed[row]);
+    }
+  }
+  state.shown = now;
+  state.presented = true;
+  return whole ? nullptr : &changed;
+}
+
+// The screen span [first, end) showing picture span [low, high) when
+// pictureSize pixels are stretched to screenSize: the pixels whose source
+// low + floor(i * pictureSize / screenSize) lies in it. When stretched, one
+// more on each side, for any rounding of the stretch.
+void screenSpan(int low, int high, int pictureSize, int screenSize, int& first, int& end) {
+  const auto edge = [&](int picture) {
+    return static_cast<int>((static_cast<long long>(picture) * screenSize + pictureSize - 1) / pictureSize);
+  };
+  first = edge(low);
+  end = edge(high);
+  if (pictureSize != screenSize) {
+    first = std::max(first - 1, 0);
+    end = std::min(end + 1, screenSize);
+  }
+}
+
+// The screen rectangles that show the changed blocks: per band of eight
+// memory rows, one for each run of blocks changed in any of its rows.
+const std::vector<RECT>& changedRectangles(const std::array<std::uint64_t, screenHeight>& changed, int left,
+                                           int top, int pictureWidth, int pictureHeight) {
+  static std::vector<RECT> rectangles;
+  constexpr int bandRows = 8;
+  rectangles.clear();
+  for (int band = 0; band < screenHeight; band += bandRows) {
+    std::uint64_t blocks = 0;
+    for (int row = band; row < band + bandRows; ++row) {
+      blocks |= changed[row];
+    }
+    int firstRow = 0, endRow = 0;
+    screenSpan(band, band + bandRows, screenHeight, pictureHeight, firstRow, endRow);
+    while (blocks != 0) {
+      const auto [first, end] = firstRun(blocks);
+      int firstColumn = 0, endColumn = 0;
+      screenSpan(first * blockWidth, end * blockWidth, screenWidth, pictureWidth, firstColumn, endColumn);
+      rectangles.push_back({left + firstColumn, top + firstRow, left + endColumn, top + endRow});
+    }
+  }
+  return rectangles;
+}
+
+// Limits drawing through the device context to the rectangles.
+void clipTo(HDC context, const std::vector<RECT>& rectangles) {
+  static std::vector<unsigned char> data;
+  RGNDATAHEADER header{};
+  header.dwSize = sizeof header;
+  header.iType = RDH_RECTANGLES;
+  header.nCount = static_cast<DWORD>(rectangles.size());
+  header.rcBound = {0, 0, 0, 0};
+  for (const RECT& rect : rectangles) {
+    if (header.rcBound.left >= header.rcBound.right) {
+      header.rcBound = rect;
+    }
+    header.rcBound = {std::min(header.rcBound.left, rect.left), std::min(header.rcBound.top, rect.top),
+                      std::max(header.rcBound.right, rect.right), std::max(header.rcBound.bottom, rect.bottom)};
+  }
+  data.resize(sizeof header + rectangles.size() * sizeof(RECT));
+  std::memcpy(data.data(), &header, sizeof header);
+  if (!rectangles.empty()) {
+    std::memcpy(data.data() + sizeof header, rectangles.data(), rectangles.size() * sizeof(RECT));
+  }
+  const HRGN region =
+      ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<const RGNDATA*>(data.data()));
+  SelectClipRgn(context, region);
+  DeleteObject(region);
+}
 
 }  // namespace
 
 void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count) {
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) {
+  if (hasAvx2()) {
     replicateBitsAvx2(source, target, count);
     return;
   }
@@ -169,9 +321,18 @@ void presentFrontBuffer() {
   const int left = (width - pictureWidth) / 2;
   const int top = (height - pictureHeight) / 2;
 
-  const std::vector<std::uint16_t>& front = state.buffers[1 - state.back];
-  presentPixels.resize(front.size());
-  convertPicture(front.data(), presentPixels.data(), front.size());
+  // Only the changed part of the picture goes to the screen, except on the
+  // first present, after a size change and once a second, so that anything
+  // that drew over the window is painted over in the end.
+  const auto* changed = convertChanges(state);
+  const bool sameSize = width == state.paintedWidth && height == state.paintedHeight;
+  const bool refresh = ++state.presentsSinceWhole >= 60;
+  const bool partly = changed != nullptr && sameSize && !refresh;
+  if (partly) {
+    clipTo(context, changedRectangles(*changed, left, top, pictureWidth, pictureHeight));
+  } else {
+    state.presentsSinceWhole = 0;
+  }
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = screenWidth;
@@ -181,6 +342,9 @@ void presentFrontBuffer() {
   info.bmiHeader.biCompression = BI_RGB;
   StretchDIBits(context, left, top, pictureWidth, pictureHeight, 0, 0, screenWidth, screenHeight,
                 presentPixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+  if (partly) {
+    SelectClipRgn(context, nullptr);
+  }
   // The bars beside the picture are the presenter's to paint: on the first
   // present and whenever the window's size changes.
   if (width != state.paintedWidth || height != state.paintedHeight) {

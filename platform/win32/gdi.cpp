@@ -1,8 +1,10 @@
 // The GDI calls that presenting needs: device contexts of windows,
-// StretchDIBits of 32-bit pictures, PatBlt in black. Drawing lands in the
-// screen buffer; releasing the device context shows it on the display.
+// StretchDIBits of 32-bit pictures, PatBlt in black, and clip regions made
+// of rectangles. Drawing lands in the screen buffer; releasing the device
+// context shows it on the display.
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "internal.h"
 
@@ -10,6 +12,7 @@ namespace win32::detail {
 namespace {
 
 std::vector<int> sourceColumns;
+std::vector<int> sourceRows;
 RECT changed = {0, 0, 0, 0};  // what drawing touched since the last present
 
 void markChanged(int left, int top, int right, int bottom) {
@@ -66,6 +69,32 @@ Area visibleArea(const Window& window, const Display& display) {
           std::min<int>(window.rect.bottom, display.height())};
 }
 
+// Regions by handle, and the clip region selected into each window's
+// device context (none: drawing is clipped to the window alone). A device
+// context from GetDC starts without one, as a common one does.
+std::map<HRGN, std::vector<RECT>> regions;
+std::uintptr_t lastRegion = 0;
+std::map<HWND, std::vector<RECT>> clips;
+
+// The parts of area that drawing may touch: area itself, or its overlap
+// with each rectangle of the clip region (client coordinates).
+std::vector<Area> drawableParts(const Window& window, const Area& area) {
+  const auto clip = clips.find(window.handle);
+  if (clip == clips.end()) {
+    return {area};
+  }
+  std::vector<Area> parts;
+  for (const RECT& rect : clip->second) {
+    int left = 0, right = 0, top = 0, bottom = 0;
+    span(window.rect.left, rect.left, static_cast<long long>(rect.right) - rect.left, area.left, area.right, left, right);
+    span(window.rect.top, rect.top, static_cast<long long>(rect.bottom) - rect.top, area.top, area.bottom, top, bottom);
+    if (left < right && top < bottom) {
+      parts.push_back({left, top, right, bottom});
+    }
+  }
+  return parts;
+}
+
 }  // namespace
 
 std::vector<std::uint32_t> screenCopy() {
@@ -86,7 +115,11 @@ using namespace win32::detail;
 extern "C" {
 
 HDC WINAPI GetDC(HWND window) {
-  return findWindow(window) != nullptr && openDisplay() != nullptr ? contextOf(window) : nullptr;
+  if (findWindow(window) == nullptr || openDisplay() == nullptr) {
+    return nullptr;
+  }
+  clips.erase(window);
+  return contextOf(window);
 }
 
 int WINAPI ReleaseDC(HWND, HDC context) {
@@ -95,6 +128,7 @@ int WINAPI ReleaseDC(HWND, HDC context) {
   if (window == nullptr || display == nullptr) {
     return 0;
   }
+  clips.erase(window->handle);
   if (window->visible) {
     display->present(changed);
     changed = {0, 0, 0, 0};
@@ -124,40 +158,52 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   }
   const auto* pixels = static_cast<const std::uint32_t*>(bits);
   const Display::Memory target = display->screenMemory();
-  const Area area = visibleArea(*window, *display);
-  int firstRow = 0, endRow = 0, firstColumn = 0, endColumn = 0;
-  span(window->rect.top, yDest, destHeight, area.top, area.bottom, firstRow, endRow);
-  span(window->rect.left, xDest, destWidth, area.left, area.right, firstColumn, endColumn);
-  markChanged(firstColumn, firstRow, endColumn, endRow);
-  // Which source column each screen column shows, worked out once.
+  const Area visible = visibleArea(*window, *display);
+  Area whole{};
+  span(window->rect.top, yDest, destHeight, visible.top, visible.bottom, whole.top, whole.bottom);
+  span(window->rect.left, xDest, destWidth, visible.left, visible.right, whole.left, whole.right);
+  // Which source column and row each screen column and row shows, worked
+  // out once.
   std::vector<int>& columns = sourceColumns;
-  columns.resize(static_cast<std::size_t>(std::max(endColumn - firstColumn, 0)));
-  for (int column = firstColumn; column < endColumn; ++column) {
+  columns.resize(static_cast<std::size_t>(std::max(whole.right - whole.left, 0)));
+  for (int column = whole.left; column < whole.right; ++column) {
     const long long destColumn = column - static_cast<long long>(window->rect.left) - xDest;
-    columns[column - firstColumn] = xSource + static_cast<int>(destColumn * sourceWidth / destWidth);
+    columns[column - whole.left] = xSource + static_cast<int>(destColumn * sourceWidth / destWidth);
   }
-  int previousSourceRow = -1;
-  for (int row = firstRow; row < endRow; ++row) {
+  std::vector<int>& rows = sourceRows;
+  rows.resize(static_cast<std::size_t>(std::max(whole.bottom - whole.top, 0)));
+  for (int row = whole.top; row < whole.bottom; ++row) {
     const long long destRow = row - static_cast<long long>(window->rect.top) - yDest;
-    const int sourceRow = ySource + static_cast<int>(destRow * sourceHeight / destHeight);
-    std::uint32_t* targetLine = target.pixels + static_cast<std::size_t>(row) * target.pitch;
-    if (sourceRow == previousSourceRow) {
-      // A row repeated by vertical scaling is the line above it again.
-      std::copy(targetLine - target.pitch + firstColumn, targetLine - target.pitch + endColumn, targetLine + firstColumn);
-      continue;
-    }
-    previousSourceRow = sourceRow;
-    const int memoryRow = topDown ? sourceRow : imageHeight - 1 - sourceRow;
-    const std::uint32_t* sourceLine = pixels + static_cast<std::size_t>(memoryRow) * imageWidth;
-    if (sourceWidth == destWidth && !columns.empty()) {
-      copyWithoutTopByte(targetLine + firstColumn, sourceLine + columns[0], columns.size());
-      continue;
-    }
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      targetLine[firstColumn + i] = sourceLine[columns[i]] & 0x00FFFFFFu;
+    rows[row - whole.top] = ySource + static_cast<int>(destRow * sourceHeight / destHeight);
+  }
+  // Every part maps its screen pixels as the whole picture does, so a
+  // picture drawn in parts is the same as one drawn at once.
+  for (const Area& part : drawableParts(*window, whole)) {
+    markChanged(part.left, part.top, part.right, part.bottom);
+    const int* partColumns = columns.data() + (part.left - whole.left);
+    const std::size_t width = static_cast<std::size_t>(part.right - part.left);
+    int previousSourceRow = -1;
+    for (int row = part.top; row < part.bottom; ++row) {
+      const int sourceRow = rows[row - whole.top];
+      std::uint32_t* targetLine = target.pixels + static_cast<std::size_t>(row) * target.pitch + part.left;
+      if (sourceRow == previousSourceRow) {
+        // A row repeated by vertical scaling is the line above it again.
+        std::copy(targetLine - target.pitch, targetLine - target.pitch + width, targetLine);
+        continue;
+      }
+      previousSourceRow = sourceRow;
+      const int memoryRow = topDown ? sourceRow : imageHeight - 1 - sourceRow;
+      const std::uint32_t* sourceLine = pixels + static_cast<std::size_t>(memoryRow) * imageWidth;
+      if (sourceWidth == destWidth) {
+        copyWithoutTopByte(targetLine, sourceLine + partColumns[0], width);
+        continue;
+      }
+      for (std::size_t i = 0; i < width; ++i) {
+        targetLine[i] = sourceLine[partColumns[i]] & 0x00FFFFFFu;
+      }
     }
   }
-  return endRow > firstRow && endColumn > firstColumn ? endRow - firstRow : 0;
+  return whole.bottom > whole.top && whole.right > whole.left ? whole.bottom - whole.top : 0;
 }
 
 BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) {
@@ -166,17 +212,64 @@ BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) 
   if (window == nullptr || display == nullptr || rop != BLACKNESS) {
     return FALSE;
   }
-  const Area area = visibleArea(*window, *display);
+  const Area visible = visibleArea(*window, *display);
   const Display::Memory target = display->screenMemory();
-  int left = 0, right = 0, top = 0, bottom = 0;
-  span(window->rect.left, x, width, area.left, area.right, left, right);
-  span(window->rect.top, y, height, area.top, area.bottom, top, bottom);
-  markChanged(left, top, right, bottom);
-  for (int row = top; row < bottom; ++row) {
-    std::fill(target.pixels + static_cast<std::size_t>(row) * target.pitch + left,
-              target.pixels + static_cast<std::size_t>(row) * target.pitch + right, 0u);
+  Area whole{};
+  span(window->rect.left, x, width, visible.left, visible.right, whole.left, whole.right);
+  span(window->rect.top, y, height, visible.top, visible.bottom, whole.top, whole.bottom);
+  for (const Area& part : drawableParts(*window, whole)) {
+    markChanged(part.left, part.top, part.right, part.bottom);
+    for (int row = part.top; row < part.bottom; ++row) {
+      std::fill(target.pixels + static_cast<std::size_t>(row) * target.pitch + part.left,
+                target.pixels + static_cast<std::size_t>(row) * target.pitch + part.right, 0u);
+    }
   }
   return TRUE;
+}
+
+// The rectangles are kept as given; overlapping ones are drawn twice, which
+// gives the same pixels as drawing their union once.
+HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* data) {
+  if (transform != nullptr || data == nullptr || bytes < sizeof(RGNDATAHEADER) ||
+      data->rdh.dwSize != sizeof(RGNDATAHEADER) || data->rdh.iType != RDH_RECTANGLES ||
+      data->rdh.nCount > (bytes - sizeof(RGNDATAHEADER)) / sizeof(RECT)) {
+    return nullptr;
+  }
+  std::vector<RECT> rects;
+  rects.reserve(data->rdh.nCount);
+  const char* next = reinterpret_cast<const char*>(data) + sizeof(RGNDATAHEADER);
+  for (DWORD i = 0; i < data->rdh.nCount; ++i, next += sizeof(RECT)) {
+    RECT rect;
+    std::memcpy(&rect, next, sizeof rect);
+    if (rect.left < rect.right && rect.top < rect.bottom) {
+      rects.push_back(rect);
+    }
+  }
+  const HRGN region = reinterpret_cast<HRGN>(++lastRegion << 4);
+  regions.emplace(region, std::move(rects));
+  return region;
+}
+
+// The region is copied: it may be deleted once selected. Null selects none.
+int WINAPI SelectClipRgn(HDC context, HRGN region) {
+  Window* window = windowOf(context);
+  if (window == nullptr) {
+    return ERROR;
+  }
+  if (region == nullptr) {
+    clips.erase(window->handle);
+    return SIMPLEREGION;
+  }
+  const auto found = regions.find(region);
+  if (found == regions.end()) {
+    return ERROR;
+  }
+  clips[window->handle] = found->second;
+  return found->second.empty() ? NULLREGION : (found->second.size() == 1 ? SIMPLEREGION : COMPLEXREGION);
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ object) {
+  return regions.erase(static_cast<HRGN>(object)) == 1 ? TRUE : FALSE;
 }
 
 }  // extern "C"

@@ -41,6 +41,7 @@ typedef HICON HCURSOR;
 typedef struct HBRUSH__* HBRUSH;
 typedef struct HMENU__* HMENU;
 typedef struct HDC__* HDC;
+typedef struct HRGN__* HRGN;
 typedef void* HGDIOBJ;
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
@@ -256,6 +257,28 @@ typedef struct tagBITMAPINFO {
 #define SRCCOPY 0x00CC0020
 #define BLACKNESS 0x00000042
 
+// Regions: a list of rectangles, for clipping what a device context draws.
+#define RDH_RECTANGLES 1
+#define ERROR 0
+#define NULLREGION 1
+#define SIMPLEREGION 2
+#define COMPLEXREGION 3
+
+typedef struct _RGNDATAHEADER {
+  DWORD dwSize;
+  DWORD iType;
+  DWORD nCount;
+  DWORD nRgnSize;
+  RECT rcBound;
+} RGNDATAHEADER;
+
+typedef struct _RGNDATA {
+  RGNDATAHEADER rdh;
+  char Buffer[1];
+} RGNDATA;
+
+typedef struct tagXFORM XFORM;
+
 extern "C" {
 
 // Processes.
@@ -310,6 +333,10 @@ int WINAPI StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHe
                          int ySource, int sourceWidth, int sourceHeight, const void* bits,
                          const BITMAPINFO* info, UINT usage, DWORD rop);
 BOOL WINAPI PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+// Only identity transforms (null) are supported.
+HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* data);
+int WINAPI SelectClipRgn(HDC dc, HRGN region);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
 
 }  // extern "C"
 
