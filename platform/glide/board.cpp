@@ -48,20 +48,8 @@ HWND renderWindow(FxU32 handle) {
   return found;
 }
 
-// The fog factor of every floating depth for a table; the last table's
-// lookup is kept, since a program loads the same table again and again.
 void loadFogTable(Board& state, const GrFog_t* table) {
-  static GrFog_t lastTable[GR_FOG_TABLE_SIZE];
-  static std::vector<std::uint16_t> lastLookup;
   std::memcpy(state.fogTable, table, GR_FOG_TABLE_SIZE);
-  if (lastLookup.empty() || std::memcmp(lastTable, table, GR_FOG_TABLE_SIZE) != 0) {
-    std::memcpy(lastTable, table, GR_FOG_TABLE_SIZE);
-    lastLookup.resize(0x10000);
-    for (std::uint32_t depth = 0; depth < 0x10000; ++depth) {
-      lastLookup[depth] = static_cast<std::uint16_t>(pixel::fogFactor(lastTable, depth));
-    }
-  }
-  state.fogByDepth = lastLookup;
 }
 
 void setCombine(CombineUnit& unit, GrCombineFunction_t function, GrCombineFactor_t factor,

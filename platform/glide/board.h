@@ -61,7 +61,6 @@ struct Board {
   GrFogMode_t fogMode = GR_FOG_DISABLE;
   int fogRed = 0, fogGreen = 0, fogBlue = 0;
   std::uint8_t fogTable[GR_FOG_TABLE_SIZE] = {};
-  std::vector<std::uint16_t> fogByDepth;  // the fog factor of every floating depth
   GrAlphaBlendFnc_t blendSource = GR_BLEND_ONE, blendDest = GR_BLEND_ZERO;
   // The combine units pass the iterated colour and alpha through unchanged
   // (the usual state); pixels then skip the general combine arithmetic.

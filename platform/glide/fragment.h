@@ -27,7 +27,7 @@ inline bool usualState(const Board& state) {
   if (state.fogMode != GR_FOG_WITH_TABLE) {
     return {red, green, blue};
   }
-  const std::uint32_t factor = state.fogByDepth[pixel::floatingDepth(oow)];
+  const std::uint32_t factor = pixel::fogFactor(state.fogTable, pixel::floatingDepth(oow));
   return {pixel::applyFog(red, state.fogRed, factor), pixel::applyFog(green, state.fogGreen, factor),
           pixel::applyFog(blue, state.fogBlue, factor)};
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -88,8 +89,6 @@ const std::array<std::uint32_t, 65536>& presentTable() {
   }();
   return table;
 }
-
-std::vector<std::uint32_t> presentPixels;
 
 // The first run of neighbouring set bits in blocks, as [first, end); the
 // run is taken out of blocks.
@@ -181,74 +180,42 @@ void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::u
   replicateRowBlocks(source, target, blocks);
 }
 
-
-
-// Brings presentPixels up to the front buffer and returns the blocks of
-// each memory row that changed, or nothing when the whole picture must be
-// shown anew. After the first present only the blocks that differ from
-// the picture converted last can have changed: those written in either
-// picture since their clears, or all of them when the clear colours differ.
-const std::array<std::uint64_t, screenHeight>* convertChanges(Board& state) {
-  static std::array<std::uint64_t, screenHeight> changed;
-  const int front = 1 - state.back;
-  const std::uint16_t* source = state.buffers[front].data();
-  const BufferChanges& now = state.changes[front];
-  const BufferChanges& shown = state.shown;
-  const bool sameClear = now.red == shown.red && now.green == shown.green && now.blue == shown.blue;
-  const bool whole = !state.presented || !sameClear || presentPixels.size() != state.buffers[front].size();
-  if (whole) {
-    presentPixels.resize(state.buffers[front].size());
-    convertPicture(source, presentPixels.data(), presentPixels.size());
-  } else {
-    for (int row = 0; row < screenHeight; ++row) {
-      changed[row] = now.blocks[row] | shown.blocks[row];
-      const std::size_t rowStart = static_cast<std::size_t>(row) * screenWidth;
-      convertRowBlocks(source + rowStart, presentPixels.data() + rowStart, changed[row]);
-    }
-  }
-  state.shown = now;
-  state.presented = true;
-  return whole ? nullptr : &changed;
-}
-
 // The screen span [first, end) showing picture span [low, high) when
-// pictureSize pixels are stretched to screenSize: the pixels whose source
-// low + floor(i * pictureSize / screenSize) lies in it. When stretched, one
-// more on each side, for any rounding of the stretch.
+// pictureSize pixels are stretched to screenSize: the pixels i whose source
+// floor(i * pictureSize / screenSize) lies in it, as GDI stretches. (A
+// GDI that rounded otherwise could leave the edge of a changed part as it
+// was until the next whole present, within a second.)
 void screenSpan(int low, int high, int pictureSize, int screenSize, int& first, int& end) {
   const auto edge = [&](int picture) {
     return static_cast<int>((static_cast<long long>(picture) * screenSize + pictureSize - 1) / pictureSize);
   };
   first = edge(low);
   end = edge(high);
-  if (pictureSize != screenSize) {
-    first = std::max(first - 1, 0);
-    end = std::min(end + 1, screenSize);
-  }
 }
 
-// The screen rectangles that show the changed blocks: per band of eight
-// memory rows, one for each run of blocks changed in any of its rows.
-const std::vector<RECT>& changedRectangles(const std::array<std::uint64_t, screenHeight>& changed, int left,
-                                           int top, int pictureWidth, int pictureHeight) {
-  static std::vector<RECT> rectangles;
-  constexpr int bandRows = 8;
-  rectangles.clear();
-  for (int band = 0; band < screenHeight; band += bandRows) {
-    std::uint64_t blocks = 0;
-    for (int row = band; row < band + bandRows; ++row) {
-      blocks |= changed[row];
-    }
-    int firstRow = 0, endRow = 0;
-    screenSpan(band, band + bandRows, screenHeight, pictureHeight, firstRow, endRow);
-    while (blocks != 0) {
-      const auto [first, end] = firstRun(blocks);
-      int firstColumn = 0, endColumn = 0;
-      screenSpan(first * blockWidth, end * blockWidth, screenWidth, pictureWidth, firstColumn, endColumn);
-      rectangles.push_back({left + firstColumn, top + firstRow, left + endColumn, top + endRow});
-    }
+// Rows of the picture are converted and stretched a band at a time through
+// one small buffer that stays in the cache. A band is a whole number of the
+// stretch's periods (the fewest picture rows that fill a whole number of
+// screen rows), so that stretching the bands one by one shows every screen
+// row exactly as stretching the whole picture would.
+int bandRowsFor(int pictureHeight) {
+  constexpr int preferred = 32;
+  const int period = screenHeight / std::gcd(screenHeight, pictureHeight);
+  return period <= preferred ? period * (preferred / period) : period;
+}
+
+// The screen rectangles showing the blocks of memory rows [first, end):
+// one for each run of them.
+void addRectangles(std::uint64_t blocks, int first, int end, int left, int top, int pictureWidth,
+                   int pictureHeight, std::vector<RECT>& rectangles) {
+  int firstRow = 0, endRow = 0;
+  screenSpan(first, end, screenHeight, pictureHeight, firstRow, endRow);
+  while (blocks != 0) {
+    const auto [firstBlock, endBlock] = firstRun(blocks);
+    int firstColumn = 0, endColumn = 0;
+    screenSpan(firstBlock * blockWidth, endBlock * blockWidth, screenWidth, pictureWidth, firstColumn, endColumn);
+    rectangles.push_back({left + firstColumn, top + firstRow, left + endColumn, top + endRow});
   }
-  return rectangles;
 }
 
 // Limits drawing through the device context to the rectangles.
@@ -321,30 +288,78 @@ void presentFrontBuffer() {
   const int left = (width - pictureWidth) / 2;
   const int top = (height - pictureHeight) / 2;
 
-  // Only the changed part of the picture goes to the screen, except on the
-  // first present, after a size change and once a second, so that anything
-  // that drew over the window is painted over in the end.
-  const auto* changed = convertChanges(state);
+  // After the first present only the blocks that differ from the picture
+  // shown last can have changed: those written in either picture since
+  // their clears, when the clears had the same colour. Only those are
+  // converted and shown, except on the first present, after a size change
+  // or a new clear colour, and once a second, so that anything that drew
+  // over the window is painted over in the end.
+  const int front = 1 - state.back;
+  const BufferChanges& now = state.changes[front];
+  const BufferChanges& shown = state.shown;
+  const bool sameClear = now.red == shown.red && now.green == shown.green && now.blue == shown.blue;
   const bool sameSize = width == state.paintedWidth && height == state.paintedHeight;
   const bool refresh = ++state.presentsSinceWhole >= 60;
-  const bool partly = changed != nullptr && sameSize && !refresh;
-  if (partly) {
-    clipTo(context, changedRectangles(*changed, left, top, pictureWidth, pictureHeight));
-  } else {
+  const bool whole = !state.presented || !sameClear || !sameSize || refresh;
+  if (whole) {
     state.presentsSinceWhole = 0;
   }
+  static std::array<std::uint64_t, screenHeight> changed;
+  for (int row = 0; row < screenHeight; ++row) {
+    changed[row] = now.blocks[row] | shown.blocks[row];
+  }
+
+  const int bandRows = bandRowsFor(pictureHeight);
+  static std::vector<std::uint32_t> band;
+  static std::vector<RECT> rectangles;
+  band.resize(static_cast<std::size_t>(bandRows) * screenWidth);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = screenWidth;
-  info.bmiHeader.biHeight = -screenHeight;  // top-down: memory row 0 is the top
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  StretchDIBits(context, left, top, pictureWidth, pictureHeight, 0, 0, screenWidth, screenHeight,
-                presentPixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-  if (partly) {
-    SelectClipRgn(context, nullptr);
+  const std::uint16_t* source = state.buffers[front].data();
+  constexpr int groupRows = 8;  // rows that share the clip rectangles
+  constexpr std::uint64_t allBlocks = (std::uint64_t{1} << (screenWidth / blockWidth)) - 1;
+  for (int first = 0; first < screenHeight; first += bandRows) {
+    const int rows = std::min(bandRows, screenHeight - first);
+    // In groups of rows, the blocks changed in any row of the group are
+    // converted in all of them and shown; the rest of the band buffer holds
+    // other rows' pixels, which the clip region keeps off the screen.
+    rectangles.clear();
+    for (int group = first; group < first + rows; group += groupRows) {
+      const int groupEnd = std::min(group + groupRows, first + rows);
+      std::uint64_t blocks = 0;
+      for (int row = group; row < groupEnd; ++row) {
+        blocks |= changed[row];
+      }
+      if (whole) {
+        blocks = allBlocks;
+      }
+      for (int row = group; row < groupEnd && blocks != 0; ++row) {
+        const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
+        convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, blocks);
+      }
+      addRectangles(blocks, group, groupEnd, left, top, pictureWidth, pictureHeight, rectangles);
+    }
+    if (rectangles.empty()) {
+      continue;
+    }
+    if (!whole) {
+      clipTo(context, rectangles);
+    }
+    const int screenTop = top + first * pictureHeight / screenHeight;
+    const int screenBottom = top + (first + rows) * pictureHeight / screenHeight;
+    info.bmiHeader.biHeight = -rows;  // top-down: the band's first memory row is its top
+    StretchDIBits(context, left, screenTop, pictureWidth, screenBottom - screenTop, 0, 0, screenWidth, rows,
+                  band.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    if (!whole) {
+      SelectClipRgn(context, nullptr);
+    }
   }
+  state.shown = now;
+  state.presented = true;
   // The bars beside the picture are the presenter's to paint: on the first
   // present and whenever the window's size changes.
   if (width != state.paintedWidth || height != state.paintedHeight) {

@@ -3,6 +3,7 @@
 // of rectangles. Drawing lands in the screen buffer; releasing the device
 // context shows it on the display.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 
@@ -12,6 +13,7 @@ namespace win32::detail {
 namespace {
 
 std::vector<int> sourceColumns;
+std::array<long long, 6> sourceColumnsKey = {};
 std::vector<int> sourceRows;
 RECT changed = {0, 0, 0, 0};  // what drawing touched since the last present
 
@@ -163,12 +165,17 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   span(window->rect.top, yDest, destHeight, visible.top, visible.bottom, whole.top, whole.bottom);
   span(window->rect.left, xDest, destWidth, visible.left, visible.right, whole.left, whole.right);
   // Which source column and row each screen column and row shows, worked
-  // out once.
+  // out once (the columns are kept for the next call with the same ones).
+  const std::array<long long, 6> columnsKey = {static_cast<long long>(window->rect.left) + xDest, destWidth, xSource, sourceWidth,
+                                               whole.left, whole.right};
   std::vector<int>& columns = sourceColumns;
-  columns.resize(static_cast<std::size_t>(std::max(whole.right - whole.left, 0)));
-  for (int column = whole.left; column < whole.right; ++column) {
-    const long long destColumn = column - static_cast<long long>(window->rect.left) - xDest;
-    columns[column - whole.left] = xSource + static_cast<int>(destColumn * sourceWidth / destWidth);
+  if (columnsKey != sourceColumnsKey) {
+    sourceColumnsKey = columnsKey;
+    columns.resize(static_cast<std::size_t>(std::max(whole.right - whole.left, 0)));
+    for (int column = whole.left; column < whole.right; ++column) {
+      const long long destColumn = column - static_cast<long long>(window->rect.left) - xDest;
+      columns[column - whole.left] = xSource + static_cast<int>(destColumn * sourceWidth / destWidth);
+    }
   }
   std::vector<int>& rows = sourceRows;
   rows.resize(static_cast<std::size_t>(std::max(whole.bottom - whole.top, 0)));
