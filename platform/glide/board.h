@@ -118,6 +118,9 @@ inline std::uint16_t& backPixel(Board& state, int row, int x) {
 
 void presentFrontBuffer();
 
+// Whether the processor has AVX2, for the paths that use it when it does.
+bool hasAvx2();
+
 // 5-6-5 words to 0x00RRGGBB by bit replication, without output gamma.
 void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count);
 

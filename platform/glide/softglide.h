@@ -40,6 +40,10 @@ void setScreenAvailable(bool available);
 // through the output gamma.
 void convertPicture(const std::uint16_t* source, std::uint32_t* target, std::size_t count);
 
+// While false, the board keeps to instructions that every x86 processor
+// has, as on one without AVX2; the pictures are the same either way.
+void allowAvx2(bool allowed);
+
 // How many buffer swaps the board has made since it was opened.
 int swapCount();
 

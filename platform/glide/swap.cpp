@@ -152,15 +152,6 @@ __attribute__((target("avx2"))) void replicateRowBlocksAvx2(const std::uint16_t*
 }
 #endif
 
-bool hasAvx2() {
-#if defined(__x86_64__) || defined(__i386__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  return avx2;
-#else
-  return false;
-#endif
-}
-
 // The changed blocks of one memory row, converted as convertPicture does.
 void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks) {
   if (outputGamma() != 1.0) {
@@ -245,6 +236,17 @@ void clipTo(HDC context, const std::vector<RECT>& rectangles) {
 }
 
 }  // namespace
+
+bool avx2Allowed = true;
+
+bool hasAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2 && avx2Allowed;
+#else
+  return false;
+#endif
+}
 
 void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count) {
 #if defined(__x86_64__) || defined(__i386__)
@@ -376,6 +378,10 @@ void presentFrontBuffer() {
 }  // namespace softglide::detail
 
 namespace softglide {
+
+void allowAvx2(bool allowed) {
+  detail::avx2Allowed = allowed;
+}
 
 void convertPicture(const std::uint16_t* source, std::uint32_t* target, std::size_t count) {
   if (detail::outputGamma() == 1.0) {
