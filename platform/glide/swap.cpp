@@ -323,32 +323,42 @@ void presentFrontBuffer() {
   info.bmiHeader.biCompression = BI_RGB;
   const std::uint16_t* source = state.buffers[front].data();
   constexpr int groupRows = 8;  // rows that share the clip rectangles
-  constexpr std::uint64_t allBlocks = (std::uint64_t{1} << (screenWidth / blockWidth)) - 1;
+  constexpr int rowBlocks = screenWidth / blockWidth;
+  constexpr std::uint64_t allBlocks = (std::uint64_t{1} << rowBlocks) - 1;
+  std::array<std::uint64_t, screenHeight / groupRows> groupBlocks{};
   for (int first = 0; first < screenHeight; first += bandRows) {
     const int rows = std::min(bandRows, screenHeight - first);
     // In groups of rows, the blocks changed in any row of the group are
     // converted in all of them and shown; the rest of the band buffer holds
-    // other rows' pixels, which the clip region keeps off the screen.
-    rectangles.clear();
+    // other rows' pixels, which the clip region keeps off the screen. A band
+    // that changed nearly everywhere (the noise field) is shown whole.
+    int changedBlocks = 0;
     for (int group = first; group < first + rows; group += groupRows) {
       const int groupEnd = std::min(group + groupRows, first + rows);
-      std::uint64_t blocks = 0;
+      std::uint64_t& blocks = groupBlocks[group / groupRows];
+      blocks = 0;
       for (int row = group; row < groupEnd; ++row) {
         blocks |= changed[row];
       }
-      if (whole) {
-        blocks = allBlocks;
-      }
+      changedBlocks += std::popcount(blocks) * (groupEnd - group);
+    }
+    if (changedBlocks == 0 && !whole) {
+      continue;
+    }
+    const bool wholeBand = whole || changedBlocks * 4 >= rows * rowBlocks * 3;
+    rectangles.clear();
+    for (int group = first; group < first + rows; group += groupRows) {
+      const int groupEnd = std::min(group + groupRows, first + rows);
+      const std::uint64_t blocks = wholeBand ? allBlocks : groupBlocks[group / groupRows];
       for (int row = group; row < groupEnd && blocks != 0; ++row) {
         const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
         convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, blocks);
       }
-      addRectangles(blocks, group, groupEnd, left, top, pictureWidth, pictureHeight, rectangles);
+      if (!wholeBand) {
+        addRectangles(blocks, group, groupEnd, left, top, pictureWidth, pictureHeight, rectangles);
+      }
     }
-    if (rectangles.empty()) {
-      continue;
-    }
-    if (!whole) {
+    if (!wholeBand) {
       clipTo(context, rectangles);
     }
     const int screenTop = top + first * pictureHeight / screenHeight;
@@ -356,7 +366,7 @@ void presentFrontBuffer() {
     info.bmiHeader.biHeight = -rows;  // top-down: the band's first memory row is its top
     StretchDIBits(context, left, screenTop, pictureWidth, screenBottom - screenTop, 0, 0, screenWidth, rows,
                   band.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-    if (!whole) {
+    if (!wholeBand) {
       SelectClipRgn(context, nullptr);
     }
   }
