@@ -216,16 +216,22 @@ TEST(Process, CommandLineQuotesArgumentsWithBlanks) {
   EXPECT_STREQ(GetCommandLineA(), "lumvane");
 }
 
-TEST(Gdi, StretchScalesIntoTheWindowAndReleasePresents) {
-  const HWND window = makeShownWindow("Gdi");
-  const std::uint32_t picture[2 * 2] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFFFFFFFFu};
+// The header of a top-down 32-bit picture.
+BITMAPINFO topDownPicture(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = 2;
-  info.bmiHeader.biHeight = -2;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+TEST(Gdi, StretchScalesIntoTheWindowAndReleasePresents) {
+  const HWND window = makeShownWindow("Gdi");
+  const std::uint32_t picture[2 * 2] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFFFFFFFFu};
+  const BITMAPINFO info = topDownPicture(2, 2);
   const HDC context = GetDC(window);
   ASSERT_NE(context, nullptr);
   EXPECT_EQ(StretchDIBits(context, 100, 50, 40, 20, 0, 0, 2, 2, picture, &info, DIB_RGB_COLORS, SRCCOPY), 20);
@@ -257,13 +263,7 @@ TEST(Gdi, ClipRegionsLimitDrawingWithoutChangingTheStretch) {
   for (std::uint32_t i = 0; i < 35; ++i) {
     picture[i] = 0x00010203u * (i + 1);
   }
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = 7;
-  info.bmiHeader.biHeight = -5;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO info = topDownPicture(7, 5);
   const auto stretch = [&](HDC context) {
     return StretchDIBits(context, 3, 4, 100, 61, 0, 0, 7, 5, picture, &info, DIB_RGB_COLORS, SRCCOPY);
   };
