@@ -63,7 +63,9 @@ TEST(Present, LetterboxedToFourThreeWithBlackBars) {
 
 // What presenting the whole front buffer shows on a width x height screen:
 // the converted picture stretched by nearest neighbour into the centred 4:3
-// area, black beside it.
+// area, black beside it. The presenter's clip rectangles assume the source
+// column floor(i * 640 / width); GDI's centre sampling differs from that by
+// up to a pixel, which they must allow for.
 std::vector<std::uint32_t> wholePresent(int width, int height) {
   const std::vector<std::uint16_t> front = softglide::frontBuffer();
   std::vector<std::uint32_t> picture(front.size());
@@ -77,8 +79,10 @@ std::vector<std::uint32_t> wholePresent(int width, int height) {
   std::vector<std::uint32_t> screen(static_cast<std::size_t>(width) * height, 0);
   for (int y = top; y < top + pictureHeight; ++y) {
     for (int x = left; x < left + pictureWidth; ++x) {
-      screen[static_cast<std::size_t>(y) * width + x] =
-          picture[static_cast<std::size_t>((y - top) * 480 / pictureHeight) * 640 + (x - left) * 640 / pictureWidth];
+      // The source pixel under each screen pixel's centre, as GDI stretches.
+      const int row = (2 * (y - top) + 1) * 480 / (2 * pictureHeight);
+      const int column = (2 * (x - left) + 1) * 640 / (2 * pictureWidth);
+      screen[static_cast<std::size_t>(y) * width + x] = picture[static_cast<std::size_t>(row) * 640 + column];
     }
   }
   return screen;

@@ -173,15 +173,24 @@ void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::u
 
 // The screen span [first, end) showing picture span [low, high) when
 // pictureSize pixels are stretched to screenSize: the pixels i whose source
-// floor(i * pictureSize / screenSize) lies in it, as GDI stretches. (A
-// GDI that rounded otherwise could leave the edge of a changed part as it
-// was until the next whole present, within a second.)
+// floor(i * pictureSize / screenSize) lies in it, and when stretched one
+// more on each side, for a GDI that rounds otherwise.
 void screenSpan(int low, int high, int pictureSize, int screenSize, int& first, int& end) {
   const auto edge = [&](int picture) {
     return static_cast<int>((static_cast<long long>(picture) * screenSize + pictureSize - 1) / pictureSize);
   };
   first = edge(low);
   end = edge(high);
+  if (pictureSize != screenSize) {
+    first = std::max(first - 1, 0);
+    end = std::min(end + 1, screenSize);
+  }
+}
+
+// The blocks beside changed ones too: a stretched picture's clip
+// rectangles reach one screen pixel further, which may show them.
+std::uint64_t withNeighbours(std::uint64_t blocks, std::uint64_t allBlocks) {
+  return (blocks | blocks << 1 | blocks >> 1) & allBlocks;
 }
 
 // Rows of the picture are converted and stretched a band at a time through
@@ -302,7 +311,12 @@ void presentFrontBuffer() {
   const bool sameClear = now.red == shown.red && now.green == shown.green && now.blue == shown.blue;
   const bool sameSize = width == state.paintedWidth && height == state.paintedHeight;
   const bool refresh = ++state.presentsSinceWhole >= 60;
-  const bool whole = !state.presented || !sameClear || !sameSize || refresh;
+  // Clip rectangles reach one screen pixel beyond the changed blocks of a
+  // stretched picture, which shows the blocks and two rows beside them; a
+  // picture shrunk to under half its size is shown whole.
+  const bool stretched = pictureWidth != screenWidth || pictureHeight != screenHeight;
+  const bool tiny = 2 * pictureWidth < screenWidth || 2 * pictureHeight < screenHeight;
+  const bool whole = !state.presented || !sameClear || !sameSize || refresh || tiny;
   if (whole) {
     state.presentsSinceWhole = 0;
   }
@@ -350,9 +364,13 @@ void presentFrontBuffer() {
     for (int group = first; group < first + rows; group += groupRows) {
       const int groupEnd = std::min(group + groupRows, first + rows);
       const std::uint64_t blocks = wholeBand ? allBlocks : groupBlocks[group / groupRows];
-      for (int row = group; row < groupEnd && blocks != 0; ++row) {
+      // The rows and blocks that the group's clip rectangles may show.
+      const std::uint64_t shown = stretched ? withNeighbours(blocks, allBlocks) : blocks;
+      const int shownFirst = stretched ? std::max(group - 2, first) : group;
+      const int shownEnd = stretched ? std::min(groupEnd + 2, first + rows) : groupEnd;
+      for (int row = shownFirst; row < shownEnd && blocks != 0; ++row) {
         const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
-        convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, blocks);
+        convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, shown);
       }
       if (!wholeBand) {
         addRectangles(blocks, group, groupEnd, left, top, pictureWidth, pictureHeight, rectangles);

@@ -65,6 +65,11 @@ void span(long long origin, long long start, long long length, int low, int high
   end = static_cast<int>(std::clamp(origin + start + length, static_cast<long long>(first), static_cast<long long>(high)));
 }
 
+// The source pixel under the centre of destination pixel i (0 <= i < destSize).
+int nearestSource(long long i, int sourceSize, int destSize) {
+  return static_cast<int>((2 * i + 1) * sourceSize / (2 * static_cast<long long>(destSize)));
+}
+
 Area visibleArea(const Window& window, const Display& display) {
   return {std::max<int>(window.rect.left, 0), std::max<int>(window.rect.top, 0),
           std::min<int>(window.rect.right, display.width()),
@@ -140,6 +145,8 @@ int WINAPI ReleaseDC(HWND, HDC context) {
 
 // Nearest-neighbour scaling of a 32-bit BI_RGB picture (top-down when its
 // height is negative) into the window, clipped to the window and the screen.
+// Each screen pixel shows the source pixel under its centre, as Windows'
+// GDI does.
 int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int destHeight,
                          int xSource, int ySource, int sourceWidth, int sourceHeight,
                          const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
@@ -174,14 +181,14 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
     columns.resize(static_cast<std::size_t>(std::max(whole.right - whole.left, 0)));
     for (int column = whole.left; column < whole.right; ++column) {
       const long long destColumn = column - static_cast<long long>(window->rect.left) - xDest;
-      columns[column - whole.left] = xSource + static_cast<int>(destColumn * sourceWidth / destWidth);
+      columns[column - whole.left] = xSource + nearestSource(destColumn, sourceWidth, destWidth);
     }
   }
   std::vector<int>& rows = sourceRows;
   rows.resize(static_cast<std::size_t>(std::max(whole.bottom - whole.top, 0)));
   for (int row = whole.top; row < whole.bottom; ++row) {
     const long long destRow = row - static_cast<long long>(window->rect.top) - yDest;
-    rows[row - whole.top] = ySource + static_cast<int>(destRow * sourceHeight / destHeight);
+    rows[row - whole.top] = ySource + nearestSource(destRow, sourceHeight, destHeight);
   }
   // Every part maps its screen pixels as the whole picture does, so a
   // picture drawn in parts is the same as one drawn at once.
