@@ -60,14 +60,13 @@ typedef std::int64_t Mask4 __attribute__((vector_size(32)));
 typedef std::int32_t Int4 __attribute__((vector_size(16)));
 
 // iteratedChannel of each lane.
-[[gnu::always_inline]] inline Int4 iteratedChannels(Double4 values) {
+[[gnu::always_inline]] inline Int4 iteratedChannels(const Double4& values) {
   const Double4 zero = {0.0, 0.0, 0.0, 0.0};
   const Double4 top = {255.0, 255.0, 255.0, 255.0};
   const Mask4 positive = values > zero;  // false for negative or not a number
-  values = positive ? values : zero;
-  const Mask4 high = values >= top;
-  values = high ? top : values;
-  return __builtin_convertvector(values, Int4);
+  const Double4 low = positive ? values : zero;
+  const Mask4 high = low >= top;
+  return __builtin_convertvector(high ? top : low, Int4);
 }
 
 // Steps along the major axis u; at each step the (up to) two pixels whose
