@@ -244,6 +244,76 @@ void clipTo(HDC context, const std::vector<RECT>& rectangles) {
   DeleteObject(region);
 }
 
+// Where the picture lies in the window's client area.
+struct Placement {
+  int left, top, width, height;
+};
+
+// Memory rows [first, first + rows) of the picture onto the screen: all of
+// them when whole, else the blocks that changed. In groups of rows, the
+// blocks changed in any row of the group are converted in all of them and
+// shown; the rest of the band buffer holds other rows' pixels, which the
+// clip region keeps off the screen. A band that changed nearly everywhere
+// (the noise field) is shown whole.
+void presentBand(HDC context, const Placement& picture, const std::uint16_t* source,
+                 const std::uint64_t* changed, int first, int rows, bool whole) {
+  constexpr int groupRows = 8;  // rows that share the clip rectangles
+  constexpr int rowBlocks = screenWidth / blockWidth;
+  constexpr std::uint64_t allBlocks = (std::uint64_t{1} << rowBlocks) - 1;
+  static std::vector<std::uint32_t> band;
+  static std::vector<RECT> rectangles;
+  std::array<std::uint64_t, screenHeight / groupRows> groupBlocks{};
+  int changedBlocks = 0;
+  for (int group = first; group < first + rows; group += groupRows) {
+    const int groupEnd = std::min(group + groupRows, first + rows);
+    std::uint64_t& blocks = groupBlocks[(group - first) / groupRows];
+    for (int row = group; row < groupEnd; ++row) {
+      blocks |= changed[row];
+    }
+    changedBlocks += std::popcount(blocks) * (groupEnd - group);
+  }
+  if (changedBlocks == 0 && !whole) {
+    return;
+  }
+  const bool wholeBand = whole || changedBlocks * 4 >= rows * rowBlocks * 3;
+  // Clip rectangles reach one screen pixel beyond the changed blocks of a
+  // stretched picture, which shows the blocks and two rows beside them.
+  const bool widened = !wholeBand && (picture.width != screenWidth || picture.height != screenHeight);
+  band.resize(static_cast<std::size_t>(rows) * screenWidth);
+  rectangles.clear();
+  for (int group = first; group < first + rows; group += groupRows) {
+    const int groupEnd = std::min(group + groupRows, first + rows);
+    const std::uint64_t blocks = wholeBand ? allBlocks : groupBlocks[(group - first) / groupRows];
+    const std::uint64_t converted = widened ? withNeighbours(blocks, allBlocks) : blocks;
+    const int convertedFirst = widened ? std::max(group - 2, first) : group;
+    const int convertedEnd = widened ? std::min(groupEnd + 2, first + rows) : groupEnd;
+    for (int row = convertedFirst; row < convertedEnd && blocks != 0; ++row) {
+      const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
+      convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, converted);
+    }
+    if (!wholeBand) {
+      addRectangles(blocks, group, groupEnd, picture.left, picture.top, picture.width, picture.height, rectangles);
+    }
+  }
+  if (!wholeBand) {
+    clipTo(context, rectangles);
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = screenWidth;
+  info.bmiHeader.biHeight = -rows;  // top-down: the band's first memory row is its top
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  const int screenTop = picture.top + first * picture.height / screenHeight;
+  const int screenBottom = picture.top + (first + rows) * picture.height / screenHeight;
+  StretchDIBits(context, picture.left, screenTop, picture.width, screenBottom - screenTop, 0, 0, screenWidth, rows,
+                band.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+  if (!wholeBand) {
+    SelectClipRgn(context, nullptr);
+  }
+}
+
 }  // namespace
 
 bool avx2Allowed = true;
@@ -311,10 +381,8 @@ void presentFrontBuffer() {
   const bool sameClear = now.red == shown.red && now.green == shown.green && now.blue == shown.blue;
   const bool sameSize = width == state.paintedWidth && height == state.paintedHeight;
   const bool refresh = ++state.presentsSinceWhole >= 60;
-  // Clip rectangles reach one screen pixel beyond the changed blocks of a
-  // stretched picture, which shows the blocks and two rows beside them; a
-  // picture shrunk to under half its size is shown whole.
-  const bool stretched = pictureWidth != screenWidth || pictureHeight != screenHeight;
+  // A picture shrunk to under half its size is shown whole: its clip
+  // rectangles would need more than one pixel to spare.
   const bool tiny = 2 * pictureWidth < screenWidth || 2 * pictureHeight < screenHeight;
   const bool whole = !state.presented || !sameClear || !sameSize || refresh || tiny;
   if (whole) {
@@ -324,69 +392,11 @@ void presentFrontBuffer() {
   for (int row = 0; row < screenHeight; ++row) {
     changed[row] = now.blocks[row] | shown.blocks[row];
   }
-
+  const Placement picture{left, top, pictureWidth, pictureHeight};
   const int bandRows = bandRowsFor(pictureHeight);
-  static std::vector<std::uint32_t> band;
-  static std::vector<RECT> rectangles;
-  band.resize(static_cast<std::size_t>(bandRows) * screenWidth);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = screenWidth;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  const std::uint16_t* source = state.buffers[front].data();
-  constexpr int groupRows = 8;  // rows that share the clip rectangles
-  constexpr int rowBlocks = screenWidth / blockWidth;
-  constexpr std::uint64_t allBlocks = (std::uint64_t{1} << rowBlocks) - 1;
-  std::array<std::uint64_t, screenHeight / groupRows> groupBlocks{};
   for (int first = 0; first < screenHeight; first += bandRows) {
-    const int rows = std::min(bandRows, screenHeight - first);
-    // In groups of rows, the blocks changed in any row of the group are
-    // converted in all of them and shown; the rest of the band buffer holds
-    // other rows' pixels, which the clip region keeps off the screen. A band
-    // that changed nearly everywhere (the noise field) is shown whole.
-    int changedBlocks = 0;
-    for (int group = first; group < first + rows; group += groupRows) {
-      const int groupEnd = std::min(group + groupRows, first + rows);
-      std::uint64_t& blocks = groupBlocks[group / groupRows];
-      blocks = 0;
-      for (int row = group; row < groupEnd; ++row) {
-        blocks |= changed[row];
-      }
-      changedBlocks += std::popcount(blocks) * (groupEnd - group);
-    }
-    if (changedBlocks == 0 && !whole) {
-      continue;
-    }
-    const bool wholeBand = whole || changedBlocks * 4 >= rows * rowBlocks * 3;
-    rectangles.clear();
-    for (int group = first; group < first + rows; group += groupRows) {
-      const int groupEnd = std::min(group + groupRows, first + rows);
-      const std::uint64_t blocks = wholeBand ? allBlocks : groupBlocks[group / groupRows];
-      // The rows and blocks that the group's clip rectangles may show.
-      const std::uint64_t shown = stretched ? withNeighbours(blocks, allBlocks) : blocks;
-      const int shownFirst = stretched ? std::max(group - 2, first) : group;
-      const int shownEnd = stretched ? std::min(groupEnd + 2, first + rows) : groupEnd;
-      for (int row = shownFirst; row < shownEnd && blocks != 0; ++row) {
-        const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
-        convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, shown);
-      }
-      if (!wholeBand) {
-        addRectangles(blocks, group, groupEnd, left, top, pictureWidth, pictureHeight, rectangles);
-      }
-    }
-    if (!wholeBand) {
-      clipTo(context, rectangles);
-    }
-    const int screenTop = top + first * pictureHeight / screenHeight;
-    const int screenBottom = top + (first + rows) * pictureHeight / screenHeight;
-    info.bmiHeader.biHeight = -rows;  // top-down: the band's first memory row is its top
-    StretchDIBits(context, left, screenTop, pictureWidth, screenBottom - screenTop, 0, 0, screenWidth, rows,
-                  band.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-    if (!wholeBand) {
-      SelectClipRgn(context, nullptr);
-    }
+    presentBand(context, picture, state.buffers[front].data(), changed.data(), first,
+                std::min(bandRows, screenHeight - first), whole);
   }
   state.shown = now;
   state.presented = true;
