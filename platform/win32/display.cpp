@@ -9,6 +9,7 @@ struct Selection {
   bool headless = false;
   int width = 640;
   int height = 480;
+  std::uint32_t hackWindow = 0;  // an X window for the SDL display to adopt
 };
 
 Selection selection;
@@ -23,7 +24,7 @@ bool opened = false;
 
 Display& display() {
   if (current == nullptr) {
-    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height) : makeSdlDisplay())
+    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height) : makeSdlDisplay(selection.hackWindow))
                    .release();
   }
   return *current;
@@ -35,6 +36,11 @@ Display* openDisplay() {
     opened = display().open();
   }
   return opened ? current : nullptr;
+}
+
+void selectHackWindow(std::uint32_t window) {
+  selection = {};
+  selection.hackWindow = window;
 }
 
 }  // namespace win32::detail

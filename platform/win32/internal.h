@@ -50,8 +50,21 @@ class Display {
   virtual int messageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
 };
 
-std::unique_ptr<Display> makeSdlDisplay();
+// With a foreign window (an X window id) the SDL display adopts it as the
+// screen instead of making a window: its size, followed as it changes, no
+// input, the pointer left alone, message boxes on standard error.
+std::unique_ptr<Display> makeSdlDisplay(std::uint32_t foreignWindow = 0);
 std::unique_ptr<Display> makeHeadlessDisplay(int width, int height);
+
+// Hack mode, from the process start-up: the command line the process's
+// arguments stand for (ending the process on bad hack options or a bad
+// window), and the X window that the SDL display is to adopt.
+std::vector<std::string> startFromArguments(const std::vector<std::string>& arguments);
+void selectHackWindow(std::uint32_t window);
+// Around adopting it: from then on an X error about the window means it is
+// gone, which ends the process; then the window's input is left to its owner.
+void adoptingWindow(std::uint32_t window);
+void keepInputAway(void* connection, std::uint32_t window);
 
 // The display in use, made on first use from the selected kind.
 Display& display();
@@ -78,6 +91,10 @@ std::vector<Window*> allWindows();
 // Hands a pointer message to the window's procedure the way Windows does
 // before the message is retrieved: WM_SETCURSOR first.
 void sendSetCursor(Window& window, UINT mouseMessage);
+
+// The screen changed size: windows that covered it all cover it all again,
+// and get WM_SIZE and a whole-window update region.
+void screenResized(int oldWidth, int oldHeight, int width, int height);
 
 // A copy of the screen as GDI last drew it, top row first.
 std::vector<std::uint32_t> screenCopy();

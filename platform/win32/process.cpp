@@ -60,7 +60,7 @@ extern "C" {
 
 LPSTR WINAPI GetCommandLineA(void) {
   if (!commandLineSet) {
-    win32::setCommandLine(processArguments());
+    win32::setCommandLine(win32::detail::startFromArguments(processArguments()));
   }
   return commandLine.data();
 }

@@ -1,7 +1,9 @@
 // The SDL2 display: one borderless full-screen window of the desktop's size,
 // SDL input turned into the Windows messages it stands for, and SDL message
-// boxes (standard error when there is no display).
+// boxes (standard error when there is no display). In hack mode it adopts
+// the X window it is given instead.
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -110,6 +112,7 @@ InputEvent buttonEvent(const SDL_MouseButtonEvent& event) {
 
 class SdlDisplay final : public Display {
  public:
+  explicit SdlDisplay(std::uint32_t foreignWindow) : foreign_(foreignWindow) {}
   ~SdlDisplay() override {
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -120,6 +123,9 @@ class SdlDisplay final : public Display {
     // The window surface is the system's own shared-memory image, not a
     // texture drawn by a (possibly software) OpenGL renderer.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (foreign_ != 0) {
+      return adoptForeignWindow();
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       return false;
     }
@@ -144,7 +150,11 @@ class SdlDisplay final : public Display {
   int width() const override { return width_; }
   int height() const override { return height_; }
 
+  // The adopted window is its owner's to map, raise and name.
   void setWindowShown(bool shown, const std::string& title) override {
+    if (foreign_ != 0) {
+      return;
+    }
     SDL_SetWindowTitle(window_, title.c_str());
     if (shown) {
       SDL_ShowWindow(window_);
@@ -156,7 +166,11 @@ class SdlDisplay final : public Display {
     }
   }
 
-  void setCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+  void setCursorVisible(bool visible) override {
+    if (foreign_ == 0) {
+      SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+    }
+  }
 
   void beginGetMessage(int, std::deque<InputEvent>&) override {}
 
@@ -214,7 +228,12 @@ class SdlDisplay final : public Display {
     SDL_UpdateWindowSurfaceRects(window_, &shown, 1);
   }
 
+  // Over the daemon's window nobody could dismiss a dialog.
   int messageBox(HWND, const char* text, const char* caption, UINT type) override {
+    if (foreign_ != 0) {
+      std::fprintf(stderr, "%s: %s\n", caption, text);
+      return IDOK;
+    }
     const Uint32 flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
     if (SDL_ShowSimpleMessageBox(flags, caption, text, shown_ ? window_ : nullptr) != 0) {
       std::fprintf(stderr, "%s: %s\n", caption, text);
@@ -223,6 +242,29 @@ class SdlDisplay final : public Display {
   }
 
  private:
+  // The foreign window is checked before it gets here; if it has gone since,
+  // the X error ends the process (see adoptingWindow).
+  bool adoptForeignWindow() {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      return false;
+    }
+    started_ = true;
+    adoptingWindow(foreign_);
+    window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(foreign_)));
+    if (window_ == nullptr) {
+      return false;
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+      keepInputAway(info.info.x11.display, foreign_);
+    }
+    SDL_GetWindowSize(window_, &width_, &height_);
+    return width_ > 0 && height_ > 0;
+  }
+
   // With no desktop to show on, SDL falls back to drivers that show nothing;
   // those count as a display only when asked for by name (tests do).
   static bool realDisplay() {
@@ -237,8 +279,17 @@ class SdlDisplay final : public Display {
     return requested != nullptr && std::strstr(requested, driver) != nullptr;
   }
 
-  // True when the event became a message; a close request is posted.
+  // True when the event became a message; a close request is posted. An
+  // adopted window gives no input, only its changes of size.
   bool translate(const SDL_Event& event, std::deque<InputEvent>& input) {
+    if (foreign_ != 0) {
+      if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        followForeignSize(event.window.data1, event.window.data2);
+      }
+      if (event.type != SDL_WINDOWEVENT) {
+        return false;
+      }
+    }
     switch (event.type) {
       case SDL_KEYDOWN:
       case SDL_KEYUP:
@@ -275,6 +326,19 @@ class SdlDisplay final : public Display {
     }
   }
 
+  void followForeignSize(int width, int height) {
+    if (width <= 0 || height <= 0 || (width == width_ && height == height_)) {
+      return;
+    }
+    const int oldWidth = width_;
+    const int oldHeight = height_;
+    width_ = width;
+    height_ = height;
+    fallback_.clear();
+    screenResized(oldWidth, oldHeight, width, height);
+  }
+
+  const std::uint32_t foreign_;
   SDL_Window* window_ = nullptr;
   int width_ = 0;
   int height_ = 0;
@@ -287,8 +351,8 @@ class SdlDisplay final : public Display {
 
 }  // namespace
 
-std::unique_ptr<Display> makeSdlDisplay() {
-  return std::make_unique<SdlDisplay>();
+std::unique_ptr<Display> makeSdlDisplay(std::uint32_t foreignWindow) {
+  return std::make_unique<SdlDisplay>(foreignWindow);
 }
 
 }  // namespace win32::detail

@@ -61,6 +61,19 @@ std::vector<Window*> allWindows() {
   return result;
 }
 
+void screenResized(int oldWidth, int oldHeight, int width, int height) {
+  const RECT whole = {0, 0, oldWidth, oldHeight};
+  for (Window* window : allWindows()) {
+    const RECT& rect = window->rect;
+    if (rect.left != whole.left || rect.top != whole.top || rect.right != whole.right || rect.bottom != whole.bottom) {
+      continue;
+    }
+    window->rect = {0, 0, width, height};
+    window->updatePending = true;
+    SendMessageA(window->handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+  }
+}
+
 void sendSetCursor(Window& window, UINT mouseMessage) {
   SendMessageA(window.handle, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.handle),
                MAKELPARAM(HTCLIENT, mouseMessage));
