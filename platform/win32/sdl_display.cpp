@@ -245,7 +245,8 @@ class SdlDisplay final : public Display {
   // The foreign window is checked before it gets here; if it has gone since,
   // the X error ends the process (see adoptingWindow).
   bool adoptForeignWindow() {
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // The window is an X window whatever driver the environment asks for.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       return false;
