@@ -61,6 +61,40 @@ TEST(Lumvane, EndsWhenItsDisplayGoesAway) {
   EXPECT_NE(outcome.output.find("ended"), std::string::npos) << outcome.output;
 }
 
+// Started as a hack: what can be judged without an X server. --window is
+// the saver in a window of its own, so it meets the missing display as /s does.
+TEST(Lumvane, HackOptionsWithoutADisplay) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"--window-id zz", 1, "lumvane: 'zz' is not a window id (0x... or decimal)\n"},
+      {"-window-id", 1, "lumvane: --window-id needs a window id\n"},
+      {"--root /s", 1, "lumvane: unknown option '/s'\n"},
+      {"--root", 1, "lumvane: cannot open the X display: DISPLAY is not set\n"},
+      {"--window-id 0x200001", 1, "lumvane: cannot open the X display: DISPLAY is not set\n"},
+      {"XSCREENSAVER_WINDOW=nope -root", 1, "lumvane: XSCREENSAVER_WINDOW='nope' is not a window id\n"},
+      {"--window", 0, "Lumvane - Fatal Error: Could not initialize window"},
+  };
+  for (const auto& c : cases) {
+    std::string command = c.arguments;
+    if (command.rfind("XSCREENSAVER_WINDOW=", 0) == 0) {
+      const auto blank = command.find(' ');
+      command = command.substr(0, blank) + " " + saver + command.substr(blank);
+    } else {
+      command = saver + " " + command;
+    }
+    const Outcome outcome = run(command);
+    EXPECT_EQ(outcome.status, c.status) << c.arguments;
+    if (c.status == 1) {
+      EXPECT_EQ(outcome.output, c.says) << c.arguments;  // one line, nothing else
+    } else {
+      EXPECT_NE(outcome.output.find(c.says), std::string::npos) << c.arguments << ": " << outcome.output;
+    }
+  }
+}
+
 TEST(Capture, WritesTheRequestedFramesAndTheExitCode) {
   const std::string dir = scratch + "/capture";
   const Outcome outcome = run(capture + " --out " + dir + " --frames 1,3-4,6 --end-after 3");

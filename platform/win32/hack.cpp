@@ -149,7 +149,10 @@ void endOnStopSignals() {
 // bad id is one line on standard error rather than Xlib's report and exit.
 std::uint32_t checkedWindow(std::uint32_t window) {
   const char* name = std::getenv("DISPLAY");
-  const std::string displayName = name != nullptr ? name : "";
+  if (name == nullptr || *name == '\0') {
+    failStart("cannot open the X display: DISPLAY is not set");
+  }
+  const std::string displayName = name;
   ::Display* connection = XOpenDisplay(nullptr);
   if (connection == nullptr) {
     failStart("cannot open the X display '" + displayName + "'");
