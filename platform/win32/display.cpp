@@ -24,8 +24,9 @@ bool opened = false;
 
 Display& display() {
   if (current == nullptr) {
-    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height) : makeSdlDisplay(selection.hackWindow))
-                   .release();
+    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height)
+                                  : makeSdlDisplay(selection.hackWindow))
+                  .release();
   }
   return *current;
 }

@@ -273,6 +273,8 @@ case $scenario in
     grep -q "libsdl2-2.0-0" <<<"$depends" || fail "dpkg-shlibdeps did not find SDL2: Depends: $depends"
     dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/xscreensaver/config/lumvane.xml |
       grep -q '<command arg="--root"/>' || fail "the settings file does not run the hack with --root"
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man6/lumvane.6.gz | gzip -dc |
+      grep -q '^\.TH LUMVANE 6 ' || fail "the manual page is not a section 6 page"
     echo "ok: $(basename "$deb") holds the hack, its settings file and its manual page; Depends: $depends"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
       --no-install-recommends "$(realpath "$deb")" >"$work/apt.log" 2>&1 || fail "apt-get install failed: $(tail -5 "$work/apt.log")"
