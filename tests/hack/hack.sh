@@ -206,6 +206,9 @@ case $scenario in
     tell_window grab
     [[ $reply == "keyboard 0 pointer 0" ]] || fail "another client could not grab input beside the saver: $reply"
     echo "ok: the keyboard and the pointer can be grabbed while the saver runs"
+    tell_window cursor
+    [[ $reply =~ ^cursor\ [1-9] ]] || fail "the pointer over the saver's window is hidden ($reply)"
+    echo "ok: the pointer still shows over the window ($reply pixels)"
     for x in 20 60 100 140 180 220 260; do xdotool mousemove "$x" 120; sleep 0.1; done
     xdotool key a key Escape key space
     sleep 0.5

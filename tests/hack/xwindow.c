@@ -3,8 +3,11 @@
  * then reads lines: "size W H" resizes it (and prints "size W H" once the
  * server has done it), "grab" tries to take the keyboard and the pointer
  * (prints "keyboard STATUS pointer STATUS", 0 being success, and lets them
- * go), "quit" or the end of input destroys it and ends. */
+ * go), "cursor" moves the pointer into it and prints "cursor N", N being how
+ * many pixels of the pointer's image show (0: the pointer is hidden), "quit"
+ * or the end of input destroys it and ends. */
 #include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -43,6 +46,16 @@ int main(int argc, char** argv) {
       XUngrabPointer(display, CurrentTime);
       XSync(display, False);
       printf("keyboard %d pointer %d\n", keyboard, pointer);
+    } else if (line[0] == 'c') {
+      XWarpPointer(display, None, window, 0, 0, 0, 0, 10, 10);
+      XSync(display, False);
+      XFixesCursorImage* image = XFixesGetCursorImage(display);
+      int shown = 0;
+      for (int i = 0; image != NULL && i < image->width * image->height; ++i) {
+        shown += (image->pixels[i] >> 24) != 0;
+      }
+      if (image != NULL) XFree(image);
+      printf("cursor %d\n", shown);
     } else if (line[0] == 'q') {
       break;
     }
