@@ -19,7 +19,12 @@ installed=/usr/libexec/xscreensaver/lumvane
 screen_width=1280
 screen_height=800
 
-fail() { echo "FAIL: $*"; exit 1; }
+# A failed scenario leaves no saver of its own behind.
+fail() {
+  echo "FAIL: $*"
+  [[ -n ${saver_pid:-} ]] && kill -TERM "$saver_pid" 2>/dev/null
+  exit 1
+}
 as_root() { if [[ $(id -u) == 0 ]]; then "$@"; else sudo "$@"; fi; }
 # Milliseconds from bash's own clock: no process is started to read it.
 now_ms() { local now=${EPOCHREALTIME/[.,]/}; echo $(( now / 1000 )); }
@@ -87,6 +92,7 @@ stop_saver() {
   wait "$saver_pid"
   stop_code=$?
   stop_ms=$(( $(now_ms) - start ))
+  saver_pid=""
 }
 expect_quick_success() {
   stop_saver "$1"
@@ -259,6 +265,7 @@ case $scenario in
     kill -0 "$saver_pid" 2>/dev/null && { kill -TERM "$saver_pid"; fail "the saver outlived its window"; }
     wait "$saver_pid"
     code=$?
+    saver_pid=""
     [[ $code == 1 && $(wc -l <"$work/saver.err") == 1 ]] ||
       fail "window gone: exit code $code, '$(cat "$work/saver.err")'"
     echo "ok: window gone -> exit code 1, $(cat "$work/saver.err")"
