@@ -61,6 +61,39 @@ TEST(Present, LetterboxedToFourThreeWithBlackBars) {
   EXPECT_EQ(run["rightBar"], "0");
 }
 
+// A screen that changes size (the daemon's window in hack mode) gets the
+// whole picture again at the new size, though nothing new was drawn: the
+// resized screen starts black. Edges by hand: 480 * 4 / 3 = 640 wide at
+// (1024 - 640) / 2 = 192; on 320x480, 320 * 3 / 4 = 240 high at
+// (480 - 240) / 2 = 120.
+TEST(Present, FollowsTheScreenAsItChangesSize) {
+  const IsolatedRun run = runIsolated([] {
+    win32::useHeadlessDisplay(640, 480);
+    openTestBoard();
+    for (int i = 0; i < 2; ++i) {
+      grBufferClear(0xFFFFFFFFu, 0, 0xFFFF);
+      grBufferSwap(1);
+    }
+    win32::headless::resizeScreen(1024, 480);
+    grBufferClear(0xFFFFFFFFu, 0, 0xFFFF);
+    grBufferSwap(1);
+    auto screen = win32::headless::screenPixels();
+    reportFact("wide", std::to_string(screen[240 * 1024 + 191]) + " " + std::to_string(screen[240 * 1024 + 192]) +
+                           " " + std::to_string(screen[240 * 1024 + 831]) + " " +
+                           std::to_string(screen[240 * 1024 + 832]));
+    win32::headless::resizeScreen(320, 480);
+    grBufferClear(0xFFFFFFFFu, 0, 0xFFFF);
+    grBufferSwap(1);
+    screen = win32::headless::screenPixels();
+    reportFact("tall", std::to_string(screen[119 * 320 + 160]) + " " + std::to_string(screen[120 * 320 + 160]) +
+                           " " + std::to_string(screen[359 * 320 + 160]) + " " +
+                           std::to_string(screen[360 * 320 + 160]));
+  });
+  const std::string white = std::to_string(0xFFFFFF);
+  EXPECT_EQ(run["wide"], "0 " + white + " " + white + " 0");
+  EXPECT_EQ(run["tall"], "0 " + white + " " + white + " 0");
+}
+
 // What presenting the whole front buffer shows on a width x height screen:
 // the converted picture stretched by nearest neighbour into the centred 4:3
 // area, black beside it. The presenter's clip rectangles assume the source

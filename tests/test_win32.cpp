@@ -163,6 +163,28 @@ TEST(Input, PointerMessagesAskForTheCursorFirst) {
   DestroyWindow(window);
 }
 
+// Windows that cover the whole screen follow it to a new size; others stay.
+TEST(Windows, ScreenSizeChangesCarryFullScreenWindowsAlong) {
+  const HWND window = makeShownWindow("Follows");
+  const HWND small = CreateWindowExA(0, "Follows", "Small", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                                     nullptr);
+  ValidateRect(window, nullptr);
+  received.clear();
+  win32::headless::resizeScreen(1024, 300);
+  RECT rect{};
+  GetClientRect(window, &rect);
+  EXPECT_EQ(rect.right, 1024);
+  EXPECT_EQ(rect.bottom, 300);
+  GetClientRect(small, &rect);
+  EXPECT_EQ(rect.right, 100);
+  EXPECT_EQ(rect.bottom, 100);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
+  EXPECT_EQ(received, std::vector<UINT>{WM_SIZE});
+  const MSG paint = nextMessage();
+  EXPECT_EQ(paint.message, static_cast<UINT>(WM_PAINT));
+  EXPECT_EQ(paint.hwnd, window);
+}
+
 TEST(Windows, ClassesAndCreationFailures) {
   win32::useHeadlessDisplay(640, 480);
   WNDCLASSA windowClass{};

@@ -66,6 +66,15 @@ class HeadlessDisplay final : public Display {
     return IDOK;
   }
 
+  void resize(int width, int height) {
+    const int oldWidth = width_;
+    const int oldHeight = height_;
+    width_ = width;
+    height_ = height;
+    screen_.assign(static_cast<std::size_t>(width) * height, 0);
+    screenResized(oldWidth, oldHeight, width, height);
+  }
+
   void add(int call, ScriptedStep step) { script_[call].push_back(std::move(step)); }
   const std::vector<headless::MessageBoxRecord>& boxes() const { return boxes_; }
   void forgetBoxes() { boxes_.clear(); boxes_.shrink_to_fit(); }
@@ -169,6 +178,12 @@ void scriptAction(int getMessageCall, std::function<void()> action) {
   step.isAction = true;
   step.action = std::move(action);
   headlessDisplay().add(getMessageCall, std::move(step));
+}
+
+void resizeScreen(int width, int height) {
+  if (width > 0 && height > 0) {
+    headlessDisplay().resize(width, height);
+  }
 }
 
 std::vector<MessageBoxRecord> messageBoxes() {
