@@ -162,7 +162,7 @@ std::uint32_t checkedWindow(std::uint32_t window) {
   }
   windowMissing = false;
   const auto previous = XSetErrorHandler(noteMissingWindow);
-  XWindowAttributes attributes;
+  XWindowAttributes attributes{};
   const Status found = XGetWindowAttributes(connection, window, &attributes);
   XSync(connection, False);
   XSetErrorHandler(previous);
@@ -204,8 +204,8 @@ void adoptingWindow(std::uint32_t window) {
   XSetErrorHandler(endWhenWindowIsGone);
 }
 
-// The daemon owns the keyboard and the pointer: only the window's size and
-// exposure are asked for, replacing what SDL selected on it.
+// The daemon owns the keyboard and the pointer: of the window's events this
+// connection takes only its changes of size and its exposures.
 void keepInputAway(void* connection, std::uint32_t window) {
   XSelectInput(static_cast<::Display*>(connection), window, StructureNotifyMask | ExposureMask);
 }
