@@ -8,6 +8,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+
+// In a browser page the frame log is the page's: each line, without its line
+// feed, is appended to the array window.lumvaneFrames.
+EM_JS(void, softglide_page_frame_line, (const char* line), {
+  if (typeof window !== 'undefined') {
+    (window.lumvaneFrames = window.lumvaneFrames || []).push(UTF8ToString(line));
+  }
+});
+#endif
+
 namespace softglide {
 
 int formatHexFloat(double value, char* out) {
@@ -71,6 +83,7 @@ namespace {
 
 std::FILE* traceFile = nullptr;
 std::FILE* frameFile = nullptr;
+bool framesToPage = false;
 bool logsOpened = false;
 
 // A path from the environment, opened for writing; a path that cannot be
@@ -116,7 +129,12 @@ void openRunLogs() {
   }
   logsOpened = true;
   traceFile = openLog("SOFTGLIDE_TRACE");
+#ifdef __EMSCRIPTEN__
+  const char* frames = std::getenv("SOFTGLIDE_FRAMES");
+  framesToPage = frames != nullptr && frames[0] != '\0';
+#else
   frameFile = openLog("SOFTGLIDE_FRAMES");
+#endif
   traceFileOn = traceFile != nullptr;
   if (traceFile != nullptr || frameFile != nullptr) {
     std::atexit(flushRunLogs);
@@ -157,7 +175,7 @@ void traceFileLine(const char* name, const std::uint8_t* entries, std::size_t co
 }
 
 void logFrame(int swap, const std::uint16_t* front, std::size_t count) {
-  if (frameFile == nullptr) {
+  if (frameFile == nullptr && !framesToPage) {
     return;
   }
   // Formatted here rather than by printf, whose 64-bit conversions differ
@@ -169,6 +187,13 @@ void logFrame(int swap, const std::uint16_t* front, std::size_t count) {
     line[length + i] = "0123456789abcdef"[hash & 0xF];
     hash >>= 4;
   }
+#ifdef __EMSCRIPTEN__
+  if (framesToPage) {
+    line[length + 16] = '\0';
+    softglide_page_frame_line(line);
+    return;
+  }
+#endif
   line[length + 16] = '\n';
   std::fwrite(line, 1, static_cast<std::size_t>(length) + 17, frameFile);
   if (swap % 60 == 0) {

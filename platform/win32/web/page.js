@@ -296,11 +296,6 @@ var lumvanePage = (function () {
         window.lumvaneExit = code;
       }
     },
-
-    // One line of the frame log.
-    frameLine(line) {
-      if (window.lumvaneFrames) window.lumvaneFrames.push(line);
-    },
   };
   window.lumvaneFrameCost = cost;
   startup(Module);

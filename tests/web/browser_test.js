@@ -1,0 +1,298 @@
+// Runs the web build of the saver in headless Chromium, driven through the
+// DevTools protocol over a pipe, served by python3's http.server, and checks
+// what the page shows: frames, exit codes, the notice, the frame cost.
+//
+//   node browser_test.js PAGE_DIR HOST_FRAMES OUT_DIR
+//
+// PAGE_DIR holds index.html, lumvane.js and lumvane.wasm; HOST_FRAMES is the
+// native build's SOFTGLIDE_FRAMES log of the same run (pacing off); OUT_DIR
+// receives the screenshot and the measured frame cost.
+'use strict';
+
+const childProcess = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+
+const [pageDir, hostFramesPath, outDir] = process.argv.slice(2);
+if (!pageDir || !hostFramesPath || !outDir) {
+  console.error('usage: node browser_test.js PAGE_DIR HOST_FRAMES OUT_DIR');
+  process.exit(2);
+}
+
+const sleep = (milliseconds) => new Promise((resolve) => setTimeout(resolve, milliseconds));
+
+// The DevTools protocol on file descriptors 3 (to the browser) and 4 (from
+// it): JSON messages, each ended by a zero byte.
+class Browser {
+  constructor() {
+    this.profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvane-chromium-'));
+    this.process = childProcess.spawn('chromium', [
+      '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', '--no-first-run', '--remote-debugging-pipe',
+      '--window-size=1000,600', `--user-data-dir=${this.profile}`, 'about:blank',
+    ], { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
+    this.process.stderr.on('data', () => {});
+    this.nextId = 1;
+    this.pending = new Map();
+    this.listeners = [];
+    let buffered = Buffer.alloc(0);
+    this.process.stdio[4].on('data', (chunk) => {
+      buffered = Buffer.concat([buffered, chunk]);
+      let end;
+      while ((end = buffered.indexOf(0)) >= 0) {
+        const message = JSON.parse(buffered.subarray(0, end).toString('utf8'));
+        buffered = buffered.subarray(end + 1);
+        this.receive(message);
+      }
+    });
+    this.exited = new Promise((resolve) => this.process.on('exit', resolve));
+  }
+
+  receive(message) {
+    if (message.id !== undefined && this.pending.has(message.id)) {
+      const { resolve, reject, method } = this.pending.get(message.id);
+      this.pending.delete(message.id);
+      if (message.error) reject(new Error(`${method}: ${message.error.message}`));
+      else resolve(message.result);
+      return;
+    }
+    for (const listener of this.listeners) listener(message);
+  }
+
+  send(method, params = {}, sessionId = undefined) {
+    const id = this.nextId++;
+    const message = { id, method, params };
+    if (sessionId) message.sessionId = sessionId;
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, { resolve, reject, method });
+      this.process.stdio[3].write(JSON.stringify(message) + '\0');
+    });
+  }
+
+  async close() {
+    try {
+      await Promise.race([this.send('Browser.close'), sleep(3000)]);
+    } catch (error) {
+      // The browser may be gone already.
+    }
+    await Promise.race([this.exited, sleep(3000)]);
+    this.process.kill('SIGKILL');
+    fs.rmSync(this.profile, { recursive: true, force: true });
+  }
+
+  // A new tab on the URL; its messages to the console are collected.
+  async open(url) {
+    const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
+    const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
+    const page = new Page(this, targetId, sessionId);
+    await page.send('Runtime.enable');
+    await page.send('Page.enable');
+    await page.send('Page.navigate', { url });
+    return page;
+  }
+}
+
+class Page {
+  constructor(browser, targetId, sessionId) {
+    this.browser = browser;
+    this.targetId = targetId;
+    this.sessionId = sessionId;
+    this.console = [];
+    browser.listeners.push((message) => {
+      if (message.sessionId !== sessionId) return;
+      if (message.method === 'Runtime.consoleAPICalled') {
+        this.console.push(message.params.args.map((arg) => arg.value).join(' '));
+      }
+      if (message.method === 'Runtime.exceptionThrown') {
+        this.console.push('exception: ' + message.params.exceptionDetails.text + ' ' +
+                          JSON.stringify(message.params.exceptionDetails.exception?.description || ''));
+      }
+    });
+  }
+
+  send(method, params = {}) {
+    return this.browser.send(method, params, this.sessionId);
+  }
+
+  async evaluate(expression) {
+    const result = await this.send('Runtime.evaluate', { expression, returnByValue: true, awaitPromise: true });
+    if (result.exceptionDetails) throw new Error(`${expression}: ${result.exceptionDetails.text}`);
+    return result.result.value;
+  }
+
+  // Polls until the expression is truthy; its last value either way.
+  async waitFor(expression, timeoutMilliseconds) {
+    const deadline = Date.now() + timeoutMilliseconds;
+    let value;
+    while (Date.now() < deadline) {
+      value = await this.evaluate(expression);
+      if (value) return value;
+      await sleep(50);
+    }
+    return value;
+  }
+
+  async key(code, key, keyCode) {
+    for (const type of ['keyDown', 'keyUp']) {
+      await this.send('Input.dispatchKeyEvent', { type, code, key, windowsVirtualKeyCode: keyCode,
+                                                 text: type === 'keyDown' ? key : undefined });
+    }
+  }
+
+  mouseMove(x, y) {
+    return this.send('Input.dispatchMouseEvent', { type: 'mouseMoved', x, y });
+  }
+
+  async screenshot(file) {
+    const { data } = await this.send('Page.captureScreenshot', { format: 'png' });
+    fs.writeFileSync(file, Buffer.from(data, 'base64'));
+  }
+
+  close() {
+    return this.browser.send('Target.closeTarget', { targetId: this.targetId });
+  }
+}
+
+// python3's http.server on a port the system picks, on the loopback only.
+async function startServer(directory) {
+  const server = childProcess.spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1',
+                                                '--directory', directory],
+                                    { stdio: ['ignore', 'pipe', 'pipe'] });
+  let output = '';
+  const port = await new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error('http.server did not start: ' + output)), 10000);
+    server.stdout.on('data', (chunk) => {
+      output += chunk;
+      const match = /port (\d+)/.exec(output);
+      if (match) {
+        clearTimeout(timer);
+        resolve(Number(match[1]));
+      }
+    });
+    server.on('exit', () => reject(new Error('http.server ended: ' + output)));
+  });
+  server.stderr.on('data', () => {});
+  return { port, stop: () => server.kill() };
+}
+
+const results = [];
+function check(name, passed, detail) {
+  results.push({ name, passed });
+  console.log(`${passed ? 'ok  ' : 'FAIL'} ${name}${detail ? ': ' + detail : ''}`);
+}
+
+// Counts the pixels of a PNG screenshot that are neither black nor the page
+// background, by decoding it in the page itself.
+async function brightPixels(page, file) {
+  const data = fs.readFileSync(file).toString('base64');
+  return page.evaluate(`(async () => {
+    const image = await createImageBitmap(await (await fetch('data:image/png;base64,${data}')).blob());
+    const canvas = new OffscreenCanvas(image.width, image.height);
+    const context = canvas.getContext('2d');
+    context.drawImage(image, 0, 0);
+    const pixels = context.getImageData(0, 0, image.width, image.height).data;
+    let bright = 0;
+    for (let i = 0; i < pixels.length; i += 4) {
+      if (pixels[i] + pixels[i + 1] + pixels[i + 2] > 150) bright += 1;
+    }
+    return { bright, width: image.width, height: image.height };
+  })()`);
+}
+
+async function main() {
+  fs.mkdirSync(outDir, { recursive: true });
+  const hostFrames = fs.readFileSync(hostFramesPath, 'utf8').split('\n').filter((line) => line !== '');
+  const server = await startServer(pageDir);
+  const browser = new Browser();
+  const base = `http://127.0.0.1:${server.port}/index.html`;
+  try {
+    // Pacing off, with the frame log: the same frames as the native build.
+    {
+      const page = await browser.open(`${base}?FX_GLIDE_SWAPINTERVAL=0&SOFTGLIDE_FRAMES=1`);
+      const count = await page.waitFor('(window.lumvaneFrames || []).length >= 700 && window.lumvaneFrames.length',
+                                       60000);
+      const frames = (await page.evaluate('window.lumvaneFrames.slice(0, 700)')) || [];
+      const firstDifference = frames.findIndex((line, i) => line !== hostFrames[i]);
+      check('unpaced frame log equals the native one for 700 frames',
+            frames.length === 700 && hostFrames.length >= 700 && firstDifference < 0,
+            `${count} frames in the page, ${hostFrames.length} native` +
+            (firstDifference >= 0 ? `; first difference at line ${firstDifference + 1}: ` +
+             `${frames[firstDifference]} vs ${hostFrames[firstDifference]}` : ''));
+      await page.close();
+    }
+
+    // Paced: stars after 3 s; the frame cost; the A key ends it with 65
+    // after the twenty frames of the wipe.
+    {
+      const page = await browser.open(`${base}?SOFTGLIDE_FRAMES=1`);
+      await sleep(3000);
+      const shot = path.join(outDir, 'paced-3s.png');
+      await page.screenshot(shot);
+      const { bright, width, height } = await brightPixels(page, shot);
+      check('paced: the screenshot after 3 s shows stars', bright >= 50 && bright < width * height / 4,
+            `${bright} bright pixels of ${width}x${height}`);
+      const cost = await page.evaluate('({ ...window.lumvaneFrameCost })');
+      const framesBefore = await page.evaluate('window.lumvaneFrames.length');
+      const average = cost.busyMilliseconds / Math.max(cost.turns, 1);
+      fs.writeFileSync(path.join(outDir, 'frame-cost.txt'),
+                       `${cost.turns} turns, ${average.toFixed(3)} ms per turn, ${framesBefore} frames in 3 s\n`);
+      check('paced: about 60 frames a second', framesBefore >= 150 && framesBefore <= 200,
+            `${framesBefore} frames after 3 s; the page's time per frame ${average.toFixed(3)} ms ` +
+            `over ${cost.turns} turns`);
+      await page.key('KeyA', 'a', 65);
+      const code = await page.waitFor('window.lumvaneExit', 10000);
+      const framesAfter = await page.evaluate('window.lumvaneFrames.length');
+      check('paced: the A key ends it with 65 after the wipe', code === 65 && framesAfter - framesBefore >= 20,
+            `exit ${code}, ${framesAfter - framesBefore} frames after the key`);
+      await page.close();
+    }
+
+    // Five mouse moves end it with 0 (no button or modifier held).
+    {
+      const page = await browser.open(base);
+      await page.waitFor('document.title === "Lumvane" && document.getElementById("lumvane-screen").width', 10000);
+      await sleep(500);
+      const before = await page.evaluate('window.lumvaneExit');
+      for (let i = 1; i <= 5; ++i) {
+        await page.mouseMove(100 + 20 * i, 100 + 10 * i);
+        await sleep(100);
+      }
+      const code = await page.waitFor('window.lumvaneExit !== undefined', 10000) &&
+                   await page.evaluate('window.lumvaneExit');
+      check('paced: five mouse moves end it with 0', before === undefined && code === 0,
+            `before the moves ${before}, after ${code}`);
+      await page.close();
+    }
+
+    // Any command line but /s: the notice, dismissed, then exit code 0.
+    {
+      const page = await browser.open(`${base}?cmd=/c`);
+      const text = await page.waitFor(
+        'document.getElementById("lumvane-box") && !document.getElementById("lumvane-box").hidden && ' +
+        'document.getElementById("lumvane-box").textContent', 10000);
+      const stillRunning = await page.evaluate('window.lumvaneExit === undefined');
+      await page.send('Input.dispatchKeyEvent', { type: 'keyDown', code: 'Enter', key: 'Enter',
+                                                  windowsVirtualKeyCode: 13 });
+      const code = await page.waitFor('window.lumvaneExit !== undefined', 10000) &&
+                   await page.evaluate('window.lumvaneExit');
+      const status = await page.evaluate('document.getElementById("lumvane-status").textContent');
+      check('cmd=/c shows the notice and ends with 0',
+            text === 'NoticePreferences are not available in this versionOK' && stillRunning && code === 0 &&
+            status.includes('exit code 0'),
+            `box "${text}", exit ${code}, status "${status}"`);
+      await page.close();
+    }
+  } finally {
+    await browser.close();
+    server.stop();
+  }
+  const failed = results.filter((result) => !result.passed).length;
+  console.log(`${results.length - failed} passed, ${failed} failed`);
+  process.exit(failed === 0 ? 0 : 1);
+}
+
+main().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});
