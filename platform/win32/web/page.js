@@ -5,8 +5,9 @@
 // What the page shows the outside (tests use it):
 //   window.lumvaneFrames     the frame log ("N HASH" per swap) when SOFTGLIDE_FRAMES is set
 //   window.lumvaneExit       the exit code once the program has ended (undefined before)
-//   window.lumvaneFrameCost  {turns, busyMilliseconds}: the page's time spent in the program
-//                            per turn (a paced frame is one turn), from performance.now()
+//   window.lumvaneFrameCost  {turns, busyMilliseconds, canvasMilliseconds}: the page's time
+//                            spent in the program (a paced frame is one turn) and, of that,
+//                            in drawing into the canvas, from performance.now()
 
 var lumvanePage = (function () {
   'use strict';
@@ -51,7 +52,7 @@ var lumvanePage = (function () {
     canvas: null, context: null, image: null, width: 0, height: 0, fullscreenAsked: false,
     altHeld: false, boxOpen: false, turnStarted: 0, ended: false,
   };
-  const cost = { turns: 0, busyMilliseconds: 0 };
+  const cost = { turns: 0, busyMilliseconds: 0, canvasMilliseconds: 0 };
   let lastMouse = { x: 0, y: 0 };
 
   function element(id, tag) {
@@ -225,7 +226,9 @@ var lumvanePage = (function () {
         state.image = new ImageData(bytes, state.width, state.height);
         state.image.pointer = pixels;
       }
+      const started = performance.now();
       state.context.putImageData(state.image, 0, 0, left, top, right - left, bottom - top);
+      cost.canvasMilliseconds += performance.now() - started;
     },
 
     takeInput(records, capacity) {
