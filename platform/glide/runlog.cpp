@@ -88,7 +88,7 @@ bool logsOpened = false;
 
 // A path from the environment, opened for writing; a path that cannot be
 // written is reported on standard error and the run goes on without it.
-std::FILE* openLog(const char* variable) {
+[[maybe_unused]] std::FILE* openLog(const char* variable) {
   const char* path = std::getenv(variable);
   if (path == nullptr || path[0] == '\0') {
     return nullptr;
@@ -129,11 +129,17 @@ void openRunLogs() {
     return;
   }
   logsOpened = true;
-  traceFile = openLog("SOFTGLIDE_TRACE");
 #ifdef __EMSCRIPTEN__
+  // A page's files live in its memory, where a call trace (megabytes a
+  // second) would only grow until the page runs out of it.
+  const char* trace = std::getenv("SOFTGLIDE_TRACE");
+  if (trace != nullptr && trace[0] != '\0') {
+    std::fprintf(stderr, "softglide: SOFTGLIDE_TRACE is not written in a browser page; going on without it\n");
+  }
   const char* frames = std::getenv("SOFTGLIDE_FRAMES");
   framesToPage = frames != nullptr && frames[0] != '\0';
 #else
+  traceFile = openLog("SOFTGLIDE_TRACE");
   frameFile = openLog("SOFTGLIDE_FRAMES");
 #endif
   traceFileOn = traceFile != nullptr;
