@@ -210,6 +210,36 @@ async function screenshotContent(page, file) {
   })()`);
 }
 
+// How many screen pixels of the picture (outside the status line) have a
+// colour that no canvas pixel has: nearest sampling only repeats canvas
+// pixels, any smoothing blends new colours at every edge.
+async function foreignColours(page, file) {
+  const data = fs.readFileSync(file).toString('base64');
+  return page.evaluate(`(async () => {
+    const image = await createImageBitmap(await (await fetch('data:image/png;base64,${data}')).blob());
+    const shot = new OffscreenCanvas(image.width, image.height).getContext('2d');
+    shot.drawImage(image, 0, 0);
+    const pixels = shot.getImageData(0, 0, image.width, image.height).data;
+    const canvas = document.getElementById('lumvane-screen');
+    const source = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    const palette = new Set();
+    for (let i = 0; i < source.length; i += 4) palette.add((source[i] << 16) | (source[i + 1] << 8) | source[i + 2]);
+    const scale = image.width / window.innerWidth;
+    const box = canvas.getBoundingClientRect();
+    const status = document.getElementById('lumvane-status').getBoundingClientRect();
+    let counted = 0, foreign = 0;
+    for (let y = Math.ceil(box.top * scale); y < Math.floor(box.bottom * scale); ++y) {
+      for (let x = Math.ceil(box.left * scale); x < Math.floor(box.right * scale); ++x) {
+        if (y >= status.top * scale - 1 && y < status.bottom * scale + 1) continue;
+        const i = (y * image.width + x) * 4;
+        counted += 1;
+        if (!palette.has((pixels[i] << 16) | (pixels[i + 1] << 8) | pixels[i + 2])) foreign += 1;
+      }
+    }
+    return { counted, foreign };
+  })()`);
+}
+
 // The canvas's picture back in 5-6-5 words (the page shows each channel by
 // bit replication, so the top bits are the word's), hashed with 64-bit
 // FNV-1a over their little-endian bytes, top row first: the frame log's
@@ -273,6 +303,10 @@ async function main() {
             Math.abs(ratio - 4 / 3) < 0.01,
             `${shown.lit} lit pixels in the picture, ${shown.barsLit} in the bars, picture ` +
             `${shown.box[0]}x${shown.box[1]} in ${shown.width}x${shown.height}`);
+      const foreign = await foreignColours(page, shot);
+      check('paced: the picture is scaled with nearest sampling (no blended colours)',
+            foreign.counted > 100000 && foreign.foreign <= foreign.counted / 1000,
+            `${foreign.foreign} of ${foreign.counted} screen pixels have a colour the canvas does not hold`);
       const { canvas, logged } = await canvasAgainstFrameLog(page);
       check('paced: the canvas shows the last logged frame exactly', logged.endsWith(' ' + canvas),
             `canvas ${canvas}, last logged "${logged}"`);

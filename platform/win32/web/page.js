@@ -50,7 +50,7 @@ var lumvanePage = (function () {
   const queue = [];
   const state = {
     canvas: null, context: null, image: null, width: 0, height: 0, fullscreenAsked: false,
-    altHeld: false, boxOpen: false, turnStarted: 0, ended: false,
+    boxOpen: false, turnStarted: 0, ended: false,
   };
   const cost = { turns: 0, busyMilliseconds: 0, canvasMilliseconds: 0 };
   let lastMouse = { x: 0, y: 0 };
