@@ -12,6 +12,7 @@
 
 #include "board.h"
 #include "pixel.h"
+#include "runlog.h"
 
 #ifdef _WIN32
 #include <mmsystem.h>
@@ -448,5 +449,7 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
   }
   state.back = 1 - state.back;
   ++state.swaps;
+  const std::vector<std::uint16_t>& front = state.buffers[1 - state.back];
+  logFrame(state.swaps, front.data(), front.size());
   presentFrontBuffer();
 }
