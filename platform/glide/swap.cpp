@@ -23,7 +23,7 @@
 namespace softglide::detail {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = RetraceClock;
 constexpr auto retracePeriod = std::chrono::duration<double>(1.0 / 60.0);
 
 // FX_GLIDE_SWAPINTERVAL, when set, overrides the program's swap interval.
