@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "board.h"
 #include "glide_fixture.h"
 #include "isolated.h"
 #include "win32/display.h"
@@ -72,6 +73,31 @@ TEST(Board, DoubleRoundingWhileOpen) {
   EXPECT_EQ(run["open"], "1");
   EXPECT_EQ(run["quotient"], "+inf");
   EXPECT_EQ(run["after"], run["before"]);  // the caller's own precision again
+}
+
+// SOFTGLIDE_NO_AVX2 switches the AVX2 paths off for the whole process when
+// set to anything but "" or "0"; otherwise the processor decides.
+TEST(Board, NoAvx2Switch) {
+#if defined(__x86_64__) || defined(__i386__)
+  const bool processor = __builtin_cpu_supports("avx2");
+#else
+  const bool processor = false;
+#endif
+  const struct {
+    const char* value;  // nullptr: unset
+    bool expected;
+  } cases[] = {{nullptr, processor}, {"", processor}, {"0", processor}, {"1", false}, {"yes", false}};
+  for (const auto& row : cases) {
+    const IsolatedRun run = runIsolated([&row] {
+      if (row.value == nullptr) {
+        unsetenv("SOFTGLIDE_NO_AVX2");
+      } else {
+        setenv("SOFTGLIDE_NO_AVX2", row.value, 1);
+      }
+      reportFact("avx2", softglide::detail::hasAvx2() ? 1 : 0);
+    });
+    EXPECT_EQ(run["avx2"], row.expected ? "1" : "0") << (row.value == nullptr ? "unset" : row.value);
+  }
 }
 
 TEST(Present, LetterboxedToFourThreeWithBlackBars) {
