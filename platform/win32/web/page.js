@@ -180,7 +180,8 @@ var lumvanePage = (function () {
     query.forEach((value, name) => {
       if (name !== 'cmd') environment.push({ name: name, value: value });
     });
-    if (query.has('SOFTGLIDE_FRAMES')) window.lumvaneFrames = [];
+    // Set to anything but nothing, the frame log goes to the page (runlog.cpp).
+    if (query.get('SOFTGLIDE_FRAMES')) window.lumvaneFrames = [];
     module.preRun = (module.preRun || []).concat([() => {
       environment.forEach((pair) => { ENV[pair.name] = pair.value; });
       // The Win32 layer builds GetCommandLineA from the process's arguments.
