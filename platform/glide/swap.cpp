@@ -23,7 +23,7 @@
 namespace softglide::detail {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = RetraceClock;
 constexpr auto retracePeriod = std::chrono::duration<double>(1.0 / 60.0);
 
 // FX_GLIDE_SWAPINTERVAL, when set, overrides the program's swap interval.
@@ -36,9 +36,9 @@ int effectiveInterval(int requested) {
 }
 
 // Sleeps, never spins: on Windows with the system timer at 1 ms while the
-// board is open.
+// board is open; in a browser page, giving the page its turn.
 void sleepUntil(Clock::time_point target) {
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
   const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(target - Clock::now());
   if (remaining.count() > 0) {
     Sleep(static_cast<DWORD>(remaining.count()));
@@ -319,9 +319,13 @@ void presentBand(HDC context, const Placement& picture, const std::uint16_t* sou
 
 bool avx2Allowed = true;
 
+// SOFTGLIDE_NO_AVX2=1 keeps a process to the plain paths, as allowAvx2(false).
 bool hasAvx2() {
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx2 = [] {
+    const char* off = std::getenv("SOFTGLIDE_NO_AVX2");
+    return __builtin_cpu_supports("avx2") && (off == nullptr || off[0] == '\0' || std::strcmp(off, "0") == 0);
+  }();
   return avx2 && avx2Allowed;
 #else
   return false;

@@ -22,11 +22,20 @@ bool opened = false;
 
 }  // namespace
 
+// The screen of the build's own: SDL2 on a desktop (adopting the X window
+// given to a hack), the canvas in a page.
+std::unique_ptr<Display> makeScreenDisplay() {
+#ifdef __EMSCRIPTEN__
+  return makeWebDisplay();
+#else
+  return makeSdlDisplay(selection.hackWindow);
+#endif
+}
+
 Display& display() {
   if (current == nullptr) {
-    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height)
-                                  : makeSdlDisplay(selection.hackWindow))
-                  .release();
+    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height) : makeScreenDisplay())
+                   .release();
   }
   return *current;
 }

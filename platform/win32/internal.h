@@ -55,6 +55,10 @@ class Display {
 // input, the pointer left alone, message boxes on standard error.
 std::unique_ptr<Display> makeSdlDisplay(std::uint32_t foreignWindow = 0);
 std::unique_ptr<Display> makeHeadlessDisplay(int width, int height);
+// In a browser page (the WebAssembly build) the page's canvas is the screen.
+std::unique_ptr<Display> makeWebDisplay();
+// Sleeping in a page: the page has its turn, then the program goes on.
+void sleepInBrowser(DWORD milliseconds);
 
 // Hack mode, from the process start-up: the command line the process's
 // arguments stand for (ending the process on bad hack options or a bad
