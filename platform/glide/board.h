@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/glide.h"
+#include "runlog.h"
 #include "softglide.h"
 
 namespace softglide::detail {
@@ -94,8 +95,9 @@ void stateChanged();
 void traceCall(const char* name, std::initializer_list<double> arguments);
 void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices);
 extern bool traceOn;
+// Either trace is on: the one tests read or the trace file.
 inline bool tracing() {
-  return traceOn;
+  return traceOn || traceFileOn;
 }
 
 // The colour channels of a GrColor_t in the opened format.

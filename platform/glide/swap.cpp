@@ -13,6 +13,7 @@
 #include "board.h"
 #include "environment.h"
 #include "pixel.h"
+#include "runlog.h"
 
 #ifdef _WIN32
 #include <mmsystem.h>
@@ -455,5 +456,7 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
   }
   state.back = 1 - state.back;
   ++state.swaps;
+  const std::vector<std::uint16_t>& front = state.buffers[1 - state.back];
+  logFrame(state.swaps, front.data(), front.size());
   presentFrontBuffer();
 }
