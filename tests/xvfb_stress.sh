@@ -9,6 +9,7 @@ set -uo pipefail
 set -m  # background jobs keep SIGINT (a shell without job control ignores it for them)
 saver=$1
 work=$(mktemp -d)
+export LSAN_OPTIONS=suppressions=$(cd "$(dirname "$0")" && pwd)/lsan-system.supp
 failures=0
 xserver=
 trap 'stop_x; rm -rf "$work"' EXIT

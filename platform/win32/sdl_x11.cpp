@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <bitset>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -19,6 +20,7 @@ namespace {
 
 bool connectionLost = false;
 pid_t watcher = 0;  // the process that watches (not a child forked from it)
+std::bitset<256> unnamedDown;  // X key codes pressed that SDL could not name
 
 bool onX11() {
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -145,12 +147,17 @@ std::optional<InputEvent> unnamedKey(const SDL_SysWMmsg& message, const SDL_Even
   if (event.type != KeyPress && event.type != KeyRelease) {
     return std::nullopt;
   }
+  // A press SDL knew is followed by its SDL_KEYDOWN (a repeat too). SDL
+  // also swallows the release of an auto-repeat, so a release counts only
+  // for a key whose press was unnamed.
   const bool release = event.type == KeyRelease;
-  if (next != nullptr && next->type == (release ? SDL_KEYUP : SDL_KEYDOWN)) {
-    return std::nullopt;  // SDL knew the key
+  const unsigned keycode = event.xkey.keycode & 0xFFu;
+  if (release ? !unnamedDown.test(keycode) : next != nullptr && next->type == SDL_KEYDOWN) {
+    return std::nullopt;
   }
+  unnamedDown.set(keycode, !release);
   const UINT key = virtualKeyOfKeysym(XLookupKeysym(&event.xkey, 0));
-  std::uint32_t bits = 1u | ((event.xkey.keycode & 0xFFu) << 16);
+  std::uint32_t bits = 1u | (keycode << 16);
   if (release) bits |= 3u << 30;
   return InputEvent{release ? static_cast<UINT>(WM_KEYUP) : static_cast<UINT>(WM_KEYDOWN), key,
                     static_cast<LPARAM>(bits)};
