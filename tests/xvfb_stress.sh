@@ -176,6 +176,7 @@ begin "SIGTERM during the wipe (the key's code, 65)"
 start /s
 if wait_window; then
   xdotool key a
+  sleep 0.1  # the key taken: the twenty frames (a third of a second) of the wipe run
   kill -TERM "$pid"
 fi
 finish 65

@@ -69,20 +69,19 @@ class SdlDisplay final : public Display {
     if (!realDisplay()) {
       return false;
     }
-    SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
-      return false;
+    if (openWindow()) {
+      return true;
     }
-    width_ = mode.w;
-    height_ = mode.h;
-    preferTrueColorVisual();
-    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
-                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
-    if (window_ == nullptr) {
-      return false;
+    // A display that is there but fails is said so; the half-started video
+    // subsystem is shut, since SDL's message boxes crash over it.
+    std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
+    if (window_ != nullptr) {
+      SDL_DestroyWindow(window_);
+      window_ = nullptr;
     }
-    surviveLostDisplay(window_);
-    return true;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    started_ = false;
+    return false;
   }
 
   int width() const override { return width_; }
@@ -199,6 +198,23 @@ class SdlDisplay final : public Display {
   }
 
  private:
+  bool openWindow() {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+      return false;
+    }
+    width_ = mode.w;
+    height_ = mode.h;
+    preferTrueColorVisual();
+    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (window_ == nullptr) {
+      return false;
+    }
+    surviveLostDisplay(window_);
+    return true;
+  }
+
   // With no desktop to show on, SDL falls back to drivers that show nothing;
   // those count as a display only when asked for by name (tests do).
   static bool realDisplay() {
