@@ -9,6 +9,7 @@
 #include "board.h"
 #include "environment.h"
 #include "pixel.h"
+#include "precision.h"
 #include "runlog.h"
 
 namespace softglide::detail {
@@ -199,6 +200,7 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
   const GrFog_t emptyTable[GR_FOG_TABLE_SIZE] = {};
   loadFogTable(state, emptyTable);
   startRetraceClock();
+  useBoardPrecision();
   state.open = true;
   return FXTRUE;
 }
@@ -207,6 +209,7 @@ FX_ENTRY void FX_CALL grGlideShutdown(void) {
   traceCall("grGlideShutdown", std::initializer_list<double>{});
   if (theBoard.open) {
     stopRetraceClock();
+    restoreCallerPrecision();
   }
   theBoard = Board{};
   flushRunLogs();

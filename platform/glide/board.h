@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/glide.h"
+#include "retraceclock.h"
 #include "runlog.h"
 #include "softglide.h"
 
@@ -66,7 +67,7 @@ struct Board {
   // The combine units pass the iterated colour and alpha through unchanged
   // (the usual state); pixels then skip the general combine arithmetic.
   bool iteratedPassThrough = true;
-  std::chrono::steady_clock::time_point timelineStart;
+  RetraceClock::time_point timelineStart;
   long long retracesWaited = 0;
   int paintedWidth = -1;  // the window size whose bars are painted
   int paintedHeight = -1;

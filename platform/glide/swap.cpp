@@ -24,7 +24,7 @@
 namespace softglide::detail {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = RetraceClock;
 constexpr auto retracePeriod = std::chrono::duration<double>(1.0 / 60.0);
 
 // FX_GLIDE_SWAPINTERVAL, when set to a valid interval, overrides the
@@ -326,9 +326,13 @@ void presentBand(HDC context, const Placement& picture, const std::uint16_t* sou
 
 bool avx2Allowed = true;
 
+// SOFTGLIDE_NO_AVX2=1 keeps a process to the plain paths, as allowAvx2(false).
 bool hasAvx2() {
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx2 = [] {
+    const char* off = std::getenv("SOFTGLIDE_NO_AVX2");
+    return __builtin_cpu_supports("avx2") && (off == nullptr || off[0] == '\0' || std::strcmp(off, "0") == 0);
+  }();
   return avx2 && avx2Allowed;
 #else
   return false;
