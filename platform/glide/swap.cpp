@@ -34,10 +34,11 @@ int effectiveInterval(int requested) {
 }
 
 // Sleeps, never spins: on Windows with the system timer at 1 ms while the
-// board is open. A signal ends the sleep early (the swap then comes a
-// little soon), so that the program sees it, or its quit request, now.
+// board is open; in a browser page, giving the page its turn. Elsewhere a
+// signal ends the sleep early (the swap then comes a little soon), so that
+// the program sees it, or its quit request, now.
 void sleepUntil(Clock::time_point target) {
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
   const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(target - Clock::now());
   if (remaining.count() > 0) {
     Sleep(static_cast<DWORD>(remaining.count()));
