@@ -169,7 +169,6 @@ TEST(Windows, ScreenSizeChangesCarryFullScreenWindowsAlong) {
   const HWND small = CreateWindowExA(0, "Follows", "Small", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr,
                                      nullptr);
   ValidateRect(window, nullptr);
-  received.clear();
   win32::headless::resizeScreen(1024, 300);
   RECT rect{};
   GetClientRect(window, &rect);
@@ -179,7 +178,6 @@ TEST(Windows, ScreenSizeChangesCarryFullScreenWindowsAlong) {
   EXPECT_EQ(rect.right, 100);
   EXPECT_EQ(rect.bottom, 100);
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
-  EXPECT_EQ(received, std::vector<UINT>{WM_SIZE});
   const MSG paint = nextMessage();
   EXPECT_EQ(paint.message, static_cast<UINT>(WM_PAINT));
   EXPECT_EQ(paint.hwnd, window);

@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "board.h"
+#include "environment.h"
 #include "pixel.h"
 #include "runlog.h"
 
 #ifdef _WIN32
 #include <mmsystem.h>
 #else
-#include <thread>
+#include <time.h>
 #endif
 
 namespace softglide::detail {
@@ -26,17 +27,16 @@ namespace {
 using Clock = RetraceClock;
 constexpr auto retracePeriod = std::chrono::duration<double>(1.0 / 60.0);
 
-// FX_GLIDE_SWAPINTERVAL, when set, overrides the program's swap interval.
+// FX_GLIDE_SWAPINTERVAL, when set to a valid interval, overrides the
+// program's swap interval.
 int effectiveInterval(int requested) {
-  const char* value = std::getenv("FX_GLIDE_SWAPINTERVAL");
-  if (value == nullptr || value[0] == '\0') {
-    return requested;
-  }
-  return std::atoi(value);
+  return swapIntervalOverride().value_or(requested);
 }
 
 // Sleeps, never spins: on Windows with the system timer at 1 ms while the
-// board is open; in a browser page, giving the page its turn.
+// board is open; in a browser page, giving the page its turn. Elsewhere a
+// signal ends the sleep early (the swap then comes a little soon), so that
+// the program sees it, or its quit request, now.
 void sleepUntil(Clock::time_point target) {
 #if defined(_WIN32) || defined(__EMSCRIPTEN__)
   const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(target - Clock::now());
@@ -44,7 +44,15 @@ void sleepUntil(Clock::time_point target) {
     Sleep(static_cast<DWORD>(remaining.count()));
   }
 #else
-  std::this_thread::sleep_until(target);
+  static_assert(Clock::is_steady);  // std::chrono::steady_clock is CLOCK_MONOTONIC
+  const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(target.time_since_epoch()).count();
+  if (since <= 0) {
+    return;
+  }
+  timespec wake{};
+  wake.tv_sec = static_cast<time_t>(since / 1'000'000'000);
+  wake.tv_nsec = static_cast<long>(since % 1'000'000'000);
+  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
 #endif
 }
 

@@ -45,8 +45,8 @@ class Display {
   };
   virtual Memory screenMemory() = 0;
   // Shows the screen memory, of which only the rectangle changed has to be
-  // shown anew.
-  virtual void present(const RECT& changed) = 0;
+  // shown anew; false when it could not be shown.
+  virtual bool present(const RECT& changed) = 0;
   virtual int messageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
 };
 
@@ -96,8 +96,8 @@ std::vector<Window*> allWindows();
 // before the message is retrieved: WM_SETCURSOR first.
 void sendSetCursor(Window& window, UINT mouseMessage);
 
-// The screen changed size: windows that covered it all cover it all again,
-// and get WM_SIZE and a whole-window update region.
+// The screen changed size: top-level windows that covered it whole cover it
+// again, and are to be painted anew.
 void screenResized(int oldWidth, int oldHeight, int width, int height);
 
 // A copy of the screen as GDI last drew it, top row first.

@@ -10,72 +10,12 @@
 #include <cstring>
 
 #include "internal.h"
+#include "sdl_keys.h"
+#include "sdl_message_box.h"
+#include "sdl_x11.h"
 
 namespace win32::detail {
 namespace {
-
-UINT virtualKeyOf(const SDL_Keysym& key) {
-  const SDL_Keycode code = key.sym;
-  if (code >= SDLK_a && code <= SDLK_z) {
-    return static_cast<UINT>('A' + (code - SDLK_a));
-  }
-  if (code >= SDLK_0 && code <= SDLK_9) {
-    return static_cast<UINT>('0' + (code - SDLK_0));
-  }
-  const SDL_Scancode scancode = key.scancode;
-  if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12) {
-    return VK_F1 + (scancode - SDL_SCANCODE_F1);
-  }
-  if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9) {
-    return VK_NUMPAD0 + 1 + (scancode - SDL_SCANCODE_KP_1);
-  }
-  switch (scancode) {
-    case SDL_SCANCODE_KP_0: return VK_NUMPAD0;
-    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
-    case SDL_SCANCODE_TAB: return VK_TAB;
-    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
-    case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
-    case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return VK_CONTROL;
-    case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return VK_MENU;
-    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
-    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
-    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
-    case SDL_SCANCODE_SPACE: return VK_SPACE;
-    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
-    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
-    case SDL_SCANCODE_END: return VK_END;
-    case SDL_SCANCODE_HOME: return VK_HOME;
-    case SDL_SCANCODE_LEFT: return VK_LEFT;
-    case SDL_SCANCODE_UP: return VK_UP;
-    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
-    case SDL_SCANCODE_DOWN: return VK_DOWN;
-    case SDL_SCANCODE_PRINTSCREEN: return VK_SNAPSHOT;
-    case SDL_SCANCODE_INSERT: return VK_INSERT;
-    case SDL_SCANCODE_DELETE: return VK_DELETE;
-    case SDL_SCANCODE_LGUI: return VK_LWIN;
-    case SDL_SCANCODE_RGUI: return VK_RWIN;
-    case SDL_SCANCODE_APPLICATION: return VK_APPS;
-    case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
-    case SDL_SCANCODE_KP_PLUS: return VK_ADD;
-    case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
-    case SDL_SCANCODE_KP_PERIOD: return VK_DECIMAL;
-    case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
-    case SDL_SCANCODE_NUMLOCKCLEAR: return VK_NUMLOCK;
-    case SDL_SCANCODE_SCROLLLOCK: return VK_SCROLL;
-    case SDL_SCANCODE_SEMICOLON: return VK_OEM_1;
-    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
-    case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
-    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
-    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
-    case SDL_SCANCODE_SLASH: return VK_OEM_2;
-    case SDL_SCANCODE_GRAVE: return VK_OEM_3;
-    case SDL_SCANCODE_LEFTBRACKET: return VK_OEM_4;
-    case SDL_SCANCODE_BACKSLASH: return VK_OEM_5;
-    case SDL_SCANCODE_RIGHTBRACKET: return VK_OEM_6;
-    case SDL_SCANCODE_APOSTROPHE: return VK_OEM_7;
-    default: return 0xFF;  // a key without a Windows code of its own
-  }
-}
 
 WPARAM mouseKeyFlags(Uint32 buttons) {
   const SDL_Keymod modifiers = SDL_GetModState();
@@ -114,6 +54,7 @@ class SdlDisplay final : public Display {
  public:
   explicit SdlDisplay(std::uint32_t foreignWindow) : foreign_(foreignWindow) {}
   ~SdlDisplay() override {
+    if (source_ != nullptr) SDL_FreeSurface(source_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
@@ -133,26 +74,32 @@ class SdlDisplay final : public Display {
     if (!realDisplay()) {
       return false;
     }
-    SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
-      return false;
+    if (openWindow()) {
+      return true;
     }
-    width_ = mode.w;
-    height_ = mode.h;
-    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
-                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
-    if (window_ == nullptr) {
-      return false;
+    // A display that is there but fails is said so; the half-started video
+    // subsystem is shut, since SDL's message boxes crash over it.
+    std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
+    if (window_ != nullptr) {
+      SDL_DestroyWindow(window_);
+      window_ = nullptr;
     }
-    return true;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    started_ = false;
+    return false;
   }
 
   int width() const override { return width_; }
   int height() const override { return height_; }
 
-  // The adopted window is its owner's to map, raise and name.
+  // Once the X server is gone SDL must not be asked to wait for it. An
+  // adopted window is its owner's to map, raise and name.
   void setWindowShown(bool shown, const std::string& title) override {
     if (foreign_ != 0) {
+      return;
+    }
+    if (lostDisplay()) {
+      shown_ = false;
       return;
     }
     SDL_SetWindowTitle(window_, title.c_str());
@@ -167,7 +114,7 @@ class SdlDisplay final : public Display {
   }
 
   void setCursorVisible(bool visible) override {
-    if (foreign_ == 0) {
+    if (foreign_ == 0 && !lostDisplay()) {
       SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
     }
   }
@@ -177,68 +124,87 @@ class SdlDisplay final : public Display {
   bool collectInput(std::deque<InputEvent>& input, bool wait) override {
     SDL_Event event;
     bool any = false;
-    while (SDL_PollEvent(&event) || (wait && !any && SDL_WaitEvent(&event))) {
+    while (SDL_PollEvent(&event) || (wait && !any && !lostDisplay() && SDL_WaitEvent(&event))) {
       any |= translate(event, input);
     }
-    return true;
+    // A display that went away ends the saver as the desktop's close
+    // request does.
+    if (lostDisplay() && !closeRequested_) {
+      closeRequested_ = true;
+      if (const HWND window = GetActiveWindow()) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return true;
+      }
+    }
+    return !(wait && !any && lostDisplay());
   }
 
   // GDI draws straight into the window's own surface (shared memory on
-  // X11): no renderer, no texture upload, no copy. Where the surface is not
-  // 32 bits a private buffer stands in and is copied at present.
+  // X11) when it is 0x00RRGGBB of the screen's size: no renderer, no
+  // texture upload, no copy. Otherwise (16, 8 or 30-bit screens, or a
+  // surface not yet of the new size) a private buffer stands in and SDL
+  // converts what changed into the surface at present.
   Memory screenMemory() override {
-    SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    if (surface != nullptr && surface->format->BytesPerPixel == 4 && surface->w >= width_ && surface->h >= height_ &&
-        !SDL_MUSTLOCK(surface)) {
+    SDL_Surface* surface = windowSurface();
+    if (surface != nullptr && surface->format->format == SDL_PIXELFORMAT_RGB888 && surface->w == width_ &&
+        surface->h == height_ && !SDL_MUSTLOCK(surface)) {
       direct_ = true;
       return {static_cast<std::uint32_t*>(surface->pixels), static_cast<std::size_t>(surface->pitch) / 4};
     }
     direct_ = false;
-    fallback_.resize(static_cast<std::size_t>(width_) * height_);
+    const std::size_t size = static_cast<std::size_t>(width_) * height_;
+    if (fallback_.size() != size) {
+      fallback_.assign(size, 0);
+      if (source_ != nullptr) SDL_FreeSurface(source_);
+      source_ = nullptr;
+    }
     return {fallback_.data(), static_cast<std::size_t>(width_)};
   }
 
   // Only the rectangle GDI changed since the last present is shown anew;
-  // after an expose the desktop wants the whole window again.
-  void present(const RECT& changed) override {
+  // after an expose the desktop wants the whole window again. Nothing to
+  // show counts as shown; a picture that could not be shown is a failure,
+  // reported once on standard error.
+  bool present(const RECT& changed) override {
+    if (lostDisplay()) {
+      return false;
+    }
     const RECT area = exposed_ ? RECT{0, 0, width_, height_} : changed;
     exposed_ = false;
+    SDL_Surface* surface = windowSurface();
     const int left = std::max<int>(area.left, 0);
     const int top = std::max<int>(area.top, 0);
-    const int right = std::min<int>(area.right, width_);
-    const int bottom = std::min<int>(area.bottom, height_);
+    int right = std::min<int>(area.right, width_);
+    int bottom = std::min<int>(area.bottom, height_);
+    if (surface != nullptr) {
+      right = std::min(right, surface->w);
+      bottom = std::min(bottom, surface->h);
+    }
     if (left >= right || top >= bottom) {
-      return;
+      return true;
     }
-    if (!direct_) {
-      SDL_Surface* surface = SDL_GetWindowSurface(window_);
-      if (surface == nullptr || surface->format->BytesPerPixel != 4 || fallback_.empty()) {
-        return;
-      }
-      SDL_LockSurface(surface);
-      for (int y = top; y < std::min(bottom, surface->h); ++y) {
-        std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
-                        static_cast<std::size_t>(left) * 4,
-                    fallback_.data() + static_cast<std::size_t>(y) * width_ + left,
-                    static_cast<std::size_t>(std::min(right, surface->w) - left) * 4);
-      }
-      SDL_UnlockSurface(surface);
+    SDL_Rect shown{left, top, right - left, bottom - top};
+    if (surface == nullptr) {
+      // No SDL surface for this screen's pixels: Xlib converts.
+      return putPicture(window_, fallback_.data(), static_cast<std::size_t>(width_), shown) ||
+             failed("cannot show the picture");
     }
-    const SDL_Rect shown{left, top, right - left, bottom - top};
-    SDL_UpdateWindowSurfaceRects(window_, &shown, 1);
+    if (!direct_ && !convertInto(surface, shown)) {
+      return failed("cannot convert the picture to the screen's pixels");
+    }
+    if (SDL_UpdateWindowSurfaceRects(window_, &shown, 1) != 0) {
+      return failed("cannot show the window surface");
+    }
+    return !lostDisplay();
   }
 
   // Over the daemon's window nobody could dismiss a dialog.
   int messageBox(HWND, const char* text, const char* caption, UINT type) override {
-    if (foreign_ != 0) {
+    if (foreign_ != 0 || lostDisplay()) {
       std::fprintf(stderr, "%s: %s\n", caption, text);
       return IDOK;
     }
-    const Uint32 flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    if (SDL_ShowSimpleMessageBox(flags, caption, text, shown_ ? window_ : nullptr) != 0) {
-      std::fprintf(stderr, "%s: %s\n", caption, text);
-    }
-    return IDOK;
+    return showMessageBox(shown_ ? window_ : nullptr, text, caption, type);
   }
 
  private:
@@ -262,8 +228,26 @@ class SdlDisplay final : public Display {
     if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
       keepInputAway(info.info.x11.display, foreign_);
     }
+    surviveLostDisplay(window_);
     SDL_GetWindowSize(window_, &width_, &height_);
     return width_ > 0 && height_ > 0;
+  }
+
+  bool openWindow() {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+      return false;
+    }
+    width_ = mode.w;
+    height_ = mode.h;
+    preferTrueColorVisual();
+    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (window_ == nullptr) {
+      return false;
+    }
+    surviveLostDisplay(window_);
+    return true;
   }
 
   // With no desktop to show on, SDL falls back to drivers that show nothing;
@@ -280,16 +264,63 @@ class SdlDisplay final : public Display {
     return requested != nullptr && std::strstr(requested, driver) != nullptr;
   }
 
+  // The window's surface, or null where SDL has no surface format for the
+  // screen's pixels (then it is not asked again).
+  SDL_Surface* windowSurface() {
+    if (noSurface_) {
+      return nullptr;
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    noSurface_ = surface == nullptr;
+    return surface;
+  }
+
+  // The private buffer, converted by SDL into the surface's format.
+  bool convertInto(SDL_Surface* surface, SDL_Rect rect) {
+    if (fallback_.size() != static_cast<std::size_t>(width_) * height_) {
+      return false;
+    }
+    if (source_ == nullptr) {
+      source_ = SDL_CreateRGBSurfaceWithFormatFrom(fallback_.data(), width_, height_, 32, width_ * 4,
+                                                   SDL_PIXELFORMAT_RGB888);
+      if (source_ == nullptr) {
+        return false;
+      }
+      SDL_SetSurfaceBlendMode(source_, SDL_BLENDMODE_NONE);
+    }
+    SDL_Rect target = rect;
+    return SDL_BlitSurface(source_, &rect, surface, &target) == 0;
+  }
+
+  bool failed(const char* what) {
+    if (!reportedFailure_ && !lostDisplay()) {
+      reportedFailure_ = true;
+      std::fprintf(stderr, "win32: %s: %s\n", what, SDL_GetError());
+    }
+    return false;
+  }
+
+  // The window follows the desktop's size, and so do the screen and the
+  // windows that covered it.
+  void resized() {
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    if (width <= 0 || height <= 0 || (width == width_ && height == height_)) {
+      return;
+    }
+    const int oldWidth = width_;
+    const int oldHeight = height_;
+    width_ = width;
+    height_ = height;
+    screenResized(oldWidth, oldHeight, width, height);
+  }
+
   // True when the event became a message; a close request is posted. An
   // adopted window gives no input, only its changes of size.
   bool translate(const SDL_Event& event, std::deque<InputEvent>& input) {
-    if (foreign_ != 0) {
-      if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-        followForeignSize(event.window.data1, event.window.data2);
-      }
-      if (event.type != SDL_WINDOWEVENT) {
-        return false;
-      }
+    if (foreign_ != 0 && event.type != SDL_WINDOWEVENT) {
+      return false;
     }
     switch (event.type) {
       case SDL_KEYDOWN:
@@ -312,10 +343,22 @@ class SdlDisplay final : public Display {
         return true;
       }
       case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          resized();
+        }
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
           exposed_ = true;
         }
         return false;
+      case SDL_SYSWMEVENT: {
+        SDL_Event next;
+        const bool hasNext = SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
+        if (const auto key = unnamedKey(*event.syswm.msg, hasNext ? &next : nullptr)) {
+          input.push_back(*key);
+          return true;
+        }
+        return false;
+      }
       case SDL_QUIT:
         if (const HWND window = GetActiveWindow()) {
           PostMessageA(window, WM_CLOSE, 0, 0);
@@ -327,18 +370,6 @@ class SdlDisplay final : public Display {
     }
   }
 
-  void followForeignSize(int width, int height) {
-    if (width <= 0 || height <= 0 || (width == width_ && height == height_)) {
-      return;
-    }
-    const int oldWidth = width_;
-    const int oldHeight = height_;
-    width_ = width;
-    height_ = height;
-    fallback_.clear();
-    screenResized(oldWidth, oldHeight, width, height);
-  }
-
   const std::uint32_t foreign_;
   SDL_Window* window_ = nullptr;
   int width_ = 0;
@@ -347,7 +378,11 @@ class SdlDisplay final : public Display {
   bool shown_ = false;
   bool exposed_ = false;
   bool direct_ = false;
+  bool closeRequested_ = false;
+  bool reportedFailure_ = false;
+  bool noSurface_ = false;
   std::vector<std::uint32_t> fallback_;
+  SDL_Surface* source_ = nullptr;  // fallback_ as an SDL surface
 };
 
 }  // namespace

@@ -80,7 +80,7 @@ class WebDisplay final : public Display {
   // The canvas takes bytes R, G, B, A: the changed part of the screen is
   // converted to that order and drawn. The browser shows it once the page
   // has its turn, which a program that never sleeps (pacing off) gets here.
-  void present(const RECT& changed) override {
+  bool present(const RECT& changed) override {
     const int left = std::clamp<int>(changed.left, 0, screenWidth);
     const int top = std::clamp<int>(changed.top, 0, screenHeight);
     const int right = std::clamp<int>(changed.right, left, screenWidth);
@@ -98,6 +98,7 @@ class WebDisplay final : public Display {
     if (emscripten_get_now() - lumvane_page_turn_started() > longestTurnMilliseconds) {
       Sleep(0);
     }
+    return true;
   }
 
   // Modal as on Windows: the program waits until the box is dismissed.

@@ -62,15 +62,12 @@ std::vector<Window*> allWindows() {
 }
 
 void screenResized(int oldWidth, int oldHeight, int width, int height) {
-  const RECT whole = {0, 0, oldWidth, oldHeight};
-  for (Window* window : allWindows()) {
-    const RECT& rect = window->rect;
-    if (rect.left != whole.left || rect.top != whole.top || rect.right != whole.right || rect.bottom != whole.bottom) {
-      continue;
+  for (auto& [handle, window] : windows) {
+    if (window.rect.left == 0 && window.rect.top == 0 && window.rect.right == oldWidth &&
+        window.rect.bottom == oldHeight) {
+      window.rect = {0, 0, width, height};
+      window.updatePending = true;
     }
-    window->rect = {0, 0, width, height};
-    window->updatePending = true;
-    SendMessageA(window->handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
   }
 }
 

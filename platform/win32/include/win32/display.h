@@ -66,8 +66,8 @@ void scriptCloseRequest(int getMessageCall);
 void scriptAction(int getMessageCall, std::function<void()> action);
 
 // The screen takes a new size at once, as the daemon's window does in hack
-// mode: windows that covered all of it cover all of it again and are sent
-// WM_SIZE; its content is black until something is drawn.
+// mode: windows that covered all of it cover all of it again and are to be
+// painted anew; its content is black until something is drawn.
 void resizeScreen(int width, int height);
 
 // How many times GetMessageA has been called.
