@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "board.h"
+#include "conversion.h"
 #include "pixel.h"
 
 namespace softglide::detail {
@@ -189,7 +190,7 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
   }
   const GrFog_t emptyTable[GR_FOG_TABLE_SIZE] = {};
   loadFogTable(state, emptyTable);
-  startRetraceClock();
+  startRetraceClock(state.retraceClock);
   state.open = true;
   return FXTRUE;
 }

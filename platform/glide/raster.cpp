@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "board.h"
+#include "conversion.h"
 #include "fragment.h"
 #include "pixel.h"
 

@@ -1,0 +1,27 @@
+// Pacing buffer swaps to the board's own 60 Hz retrace, on a steady timeline
+// that starts when the board is opened.
+#pragma once
+
+#include <chrono>
+
+namespace softglide::detail {
+
+struct RetraceClock {
+  std::chrono::steady_clock::time_point start;
+  long long retracesWaited = 0;  // the last retrace a swap waited for
+};
+
+// Starts the timeline when the board opens (and, on Windows, sets the
+// system timer to 1 ms); stopped when the board shuts down.
+void startRetraceClock(RetraceClock& clock);
+void stopRetraceClock();
+
+// The swap interval in force: FX_GLIDE_SWAPINTERVAL, when set, overrides
+// the program's.
+int effectiveInterval(int requested);
+
+// Sleeps until the interval-th retrace from now, never to one already
+// waited for.
+void waitForRetrace(RetraceClock& clock, int interval);
+
+}  // namespace softglide::detail
