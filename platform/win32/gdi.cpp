@@ -13,20 +13,15 @@ namespace win32::detail {
 namespace {
 
 std::vector<int> sourceColumns;
+std::vector<int> columnRunEnds;  // per screen column, where its source column's run of columns ends
 std::array<long long, 6> sourceColumnsKey = {};
 std::vector<int> sourceRows;
-RECT changed = {0, 0, 0, 0};  // what drawing touched since the last present
+std::vector<RECT> changed;  // what drawing touched since the last present
 
 void markChanged(int left, int top, int right, int bottom) {
-  if (left >= right || top >= bottom) {
-    return;
+  if (left < right && top < bottom) {
+    changed.push_back({left, top, right, bottom});
   }
-  if (changed.left >= changed.right) {
-    changed = {left, top, right, bottom};
-    return;
-  }
-  changed = {std::min<LONG>(changed.left, left), std::min<LONG>(changed.top, top),
-             std::max<LONG>(changed.right, right), std::max<LONG>(changed.bottom, bottom)};
 }
 
 // A device context is its window's handle with the low bit set.
@@ -138,7 +133,7 @@ int WINAPI ReleaseDC(HWND, HDC context) {
   clips.erase(window->handle);
   if (window->visible) {
     display->present(changed);
-    changed = {0, 0, 0, 0};
+    changed.clear();
   }
   return 1;
 }
@@ -176,12 +171,18 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   const std::array<long long, 6> columnsKey = {static_cast<long long>(window->rect.left) + xDest, destWidth, xSource, sourceWidth,
                                                whole.left, whole.right};
   std::vector<int>& columns = sourceColumns;
+  std::vector<int>& runEnds = columnRunEnds;
   if (columnsKey != sourceColumnsKey) {
     sourceColumnsKey = columnsKey;
-    columns.resize(static_cast<std::size_t>(std::max(whole.right - whole.left, 0)));
+    const int count = std::max(whole.right - whole.left, 0);
+    columns.resize(static_cast<std::size_t>(count));
     for (int column = whole.left; column < whole.right; ++column) {
       const long long destColumn = column - static_cast<long long>(window->rect.left) - xDest;
       columns[column - whole.left] = xSource + nearestSource(destColumn, sourceWidth, destWidth);
+    }
+    runEnds.resize(static_cast<std::size_t>(count));
+    for (int i = count - 1; i >= 0; --i) {
+      runEnds[i] = i + 1 < count && columns[i + 1] == columns[i] ? runEnds[i + 1] : i + 1;
     }
   }
   std::vector<int>& rows = sourceRows;
@@ -195,7 +196,8 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   for (const Area& part : drawableParts(*window, whole)) {
     markChanged(part.left, part.top, part.right, part.bottom);
     const int* partColumns = columns.data() + (part.left - whole.left);
-    const std::size_t width = static_cast<std::size_t>(part.right - part.left);
+    const int* partRunEnds = runEnds.data() + (part.left - whole.left);
+    const int width = part.right - part.left;
     int previousSourceRow = -1;
     for (int row = part.top; row < part.bottom; ++row) {
       const int sourceRow = rows[row - whole.top];
@@ -209,11 +211,16 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
       const int memoryRow = topDown ? sourceRow : imageHeight - 1 - sourceRow;
       const std::uint32_t* sourceLine = pixels + static_cast<std::size_t>(memoryRow) * imageWidth;
       if (sourceWidth == destWidth) {
-        copyWithoutTopByte(targetLine, sourceLine + partColumns[0], width);
+        copyWithoutTopByte(targetLine, sourceLine + partColumns[0], static_cast<std::size_t>(width));
         continue;
       }
-      for (std::size_t i = 0; i < width; ++i) {
-        targetLine[i] = sourceLine[partColumns[i]] & 0x00FFFFFFu;
+      // One source pixel for each run of screen columns that shows it.
+      const int runShift = part.left - whole.left;
+      for (int i = 0; i < width;) {
+        const std::uint32_t pixel = sourceLine[partColumns[i]] & 0x00FFFFFFu;
+        const int runEnd = std::min(partRunEnds[i] - runShift, width);
+        std::fill(targetLine + i, targetLine + runEnd, pixel);
+        i = runEnd;
       }
     }
   }

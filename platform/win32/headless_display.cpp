@@ -54,7 +54,7 @@ class HeadlessDisplay final : public Display {
 
   // The screen memory itself is the picture: it changes only by drawing
   // that is then presented, so nothing is copied here.
-  void present(const RECT&) override {
+  void present(const std::vector<RECT>&) override {
     if (presentObserver_) {
       presentObserver_(screen_);
     }

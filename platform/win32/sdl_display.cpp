@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "damage.h"
 #include "internal.h"
 
 namespace win32::detail {
@@ -184,16 +185,15 @@ class SdlDisplay final : public Display {
     return {fallback_.data(), static_cast<std::size_t>(width_)};
   }
 
-  // Only the rectangle GDI changed since the last present is shown anew;
-  // after an expose the desktop wants the whole window again.
-  void present(const RECT& changed) override {
-    const RECT area = exposed_ ? RECT{0, 0, width_, height_} : changed;
+  // Only the tiles GDI changed since the last present are shown anew, each
+  // a request of its own, so that the server copies little more than what
+  // changed; after an expose the desktop wants the whole window again.
+  void present(const std::vector<RECT>& changed) override {
+    constexpr int tile = 32;  // pixels; the server's per-request cost against copying too much
+    const std::vector<RECT> areas =
+        exposed_ ? std::vector<RECT>{RECT{0, 0, width_, height_}} : coveringTiles(changed, width_, height_, tile);
     exposed_ = false;
-    const int left = std::max<int>(area.left, 0);
-    const int top = std::max<int>(area.top, 0);
-    const int right = std::min<int>(area.right, width_);
-    const int bottom = std::min<int>(area.bottom, height_);
-    if (left >= right || top >= bottom) {
+    if (areas.empty()) {
       return;
     }
     if (!direct_) {
@@ -202,16 +202,22 @@ class SdlDisplay final : public Display {
         return;
       }
       SDL_LockSurface(surface);
-      for (int y = top; y < std::min(bottom, surface->h); ++y) {
-        std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
-                        static_cast<std::size_t>(left) * 4,
-                    fallback_.data() + static_cast<std::size_t>(y) * width_ + left,
-                    static_cast<std::size_t>(std::min(right, surface->w) - left) * 4);
+      for (const RECT& area : areas) {
+        const int right = std::min<int>(area.right, surface->w);
+        for (int y = area.top; y < std::min<int>(area.bottom, surface->h) && area.left < right; ++y) {
+          std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
+                          static_cast<std::size_t>(area.left) * 4,
+                      fallback_.data() + static_cast<std::size_t>(y) * width_ + area.left,
+                      static_cast<std::size_t>(right - area.left) * 4);
+        }
       }
       SDL_UnlockSurface(surface);
     }
-    const SDL_Rect shown{left, top, right - left, bottom - top};
-    SDL_UpdateWindowSurfaceRects(window_, &shown, 1);
+    shownAreas_.clear();
+    for (const RECT& area : areas) {
+      shownAreas_.push_back({area.left, area.top, area.right - area.left, area.bottom - area.top});
+    }
+    SDL_UpdateWindowSurfaceRects(window_, shownAreas_.data(), static_cast<int>(shownAreas_.size()));
   }
 
   int messageBox(HWND, const char* text, const char* caption, UINT type) override {
@@ -283,6 +289,7 @@ class SdlDisplay final : public Display {
   bool exposed_ = false;
   bool direct_ = false;
   std::vector<std::uint32_t> fallback_;
+  std::vector<SDL_Rect> shownAreas_;
 };
 
 }  // namespace
