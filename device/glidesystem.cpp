@@ -10,10 +10,10 @@ std::int32_t resolution = GR_RESOLUTION_640x480;
 
 namespace {
 
-[[noreturn]] void assertionReport(const char* expression, const char* file, int line);
-
 // Reports a false result with the call's text, this file and the line of
-// the check (23 and 32, which users quote). The call runs in every build.
+// the check (23 and 32, which users quote: keep those two lines where they
+// are). The call runs in every build, not only in debugging builds, and
+// the test holds no side effect of its own.
 #define verifyGlide(call) ((call) ? (void)0 : assertionReport(#call, "glidesystem.cpp", __LINE__))
 
 }  // namespace
@@ -37,8 +37,6 @@ void closeGlideDevice() {
   grGlideShutdown();
 }
 
-namespace {
-
 // The text is cut at 127 characters, losing its line feed if longer. After
 // the box the process ends at once with code 255: no wipe, no shutdown.
 void assertionReport(const char* expression, const char* file, int line) {
@@ -49,5 +47,3 @@ void assertionReport(const char* expression, const char* file, int line) {
   std::fflush(stderr);
   ExitProcess(255);
 }
-
-}  // namespace

@@ -17,3 +17,9 @@ extern std::int32_t resolution;
 int openGlideDevice();
 
 void closeGlideDevice();
+
+// The report of a failed guarded call: a task-modal "Assertion Failed!" box
+// with "EXPRESSION, file FILE, line N" and a line feed, cut at 127
+// characters, then the process ends with code 255. Called by the guard, and
+// by tests with texts of their own.
+[[noreturn]] void assertionReport(const char* expression, const char* file, int line);

@@ -25,9 +25,12 @@ bool onScreen(float sx, float sy) {
   return sx > -1.0f && sx < 640.0f && sy > -1.0f && sy < 480.0f;
 }
 
-// The tail lies 1/streakDivisor of the way to the centre, cut to whole pixels.
-float tailCoordinate(float head, float centre) {
-  return static_cast<float>(static_cast<int>(head + (centre - head) / streakDivisor));
+// The tail lies 1/streakDivisor of the way to the centre, cut to whole
+// pixels. Worked in double precision: in single precision a value just below
+// a whole number rounds up to it and the tail lands one pixel further out.
+float tailCoordinate(float head, double centre) {
+  const double exact = head + (centre - head) / static_cast<double>(streakDivisor);
+  return static_cast<float>(static_cast<int>(exact));
 }
 
 void drawStreak(float sx, float sy, float depth) {
@@ -38,8 +41,8 @@ void drawStreak(float sx, float sy, float depth) {
   head.a = 255.0f;
   head.r = head.g = head.b = starBrightness;
   GrVertex tail = head;
-  tail.x = tailCoordinate(sx, 320.0f);
-  tail.y = tailCoordinate(sy, 240.0f);
+  tail.x = tailCoordinate(sx, 320.0);
+  tail.y = tailCoordinate(sy, 240.0);
   tail.r = tail.g = tail.b = 0.0f;
   tail.oow = 0.002f;  // a depth of 500: the tail fades into the fog
   grAADrawLine(&tail, &head);

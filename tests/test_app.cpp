@@ -11,6 +11,7 @@
 #include "app/fatalerror.h"
 #include "app/screenwindow.h"
 #include "app/startup.h"
+#include "device/glidesystem.h"
 #include "effect/heap.h"
 #include "isolated.h"
 #include "saver_fixture.h"
@@ -206,6 +207,24 @@ TEST(FatalErrors, GlideAssertionsEndWithCode255) {
                                       "line 32\n"),
             std::string::npos)
       << noScreen.errorOutput;
+}
+
+// The report's 128-byte buffer holds 127 characters: a longer text is cut
+// there and loses its line feed. With a 100-character expression the text
+// would be 100 + ", file glidesystem.cpp, line 99\n" (32) = 132 characters;
+// the cut keeps 27 of those 32: ", file glidesystem.cpp, lin". The box's
+// stand-in on standard error adds one line feed of its own, so "lin" is
+// followed by exactly one before the runtime's last words.
+TEST(FatalErrors, ALongAssertionTextIsCutAndLosesItsLineFeed) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    assertionReport(std::string(100, 'e').c_str(), "glidesystem.cpp", 99);
+  });
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_NE(run.errorOutput.find("Assertion Failed!: " + std::string(100, 'e') +
+                                 ", file glidesystem.cpp, lin\nABNORMAL TERMINATION\r\n"),
+            std::string::npos)
+      << run.errorOutput;
 }
 
 TEST(Window, ClassAndWindowAsTheSaverMakesThem) {

@@ -268,6 +268,125 @@ TEST(StarStreaks, VisibilityPutBackAndTails) {
   EXPECT_EQ(run["keptDepth"], "-1");
 }
 
+// Heads placed so that their projections land on values worked out by hand
+// (single-precision steps of x/z, 1 + that, times 0.5, times 640 or 480):
+// the tails, and the strict bounds of the screen. Each expected number is
+// derived in the comment beside it, not taken from a run.
+TEST(StarStreaks, TailsAndBoundsWorkedOutByHand) {
+  struct Placed {
+    float x, y;
+    const char* what;
+  };
+  const Placed placed[] = {
+      // sx = 277.1428527832031 (0x1.152492p+8); tail 277.1428527832031 +
+      // 42.8571472167969 / 15 = 279.9999959..., cut to 279. In single
+      // precision the sum rounds up to 280.0.
+      {-0x1.124926p-3f, 0.0f, "tail x"},
+      // sy = 274.28570556640625; tail 274.28570556640625 - 34.2857055664 / 15
+      // = 271.9999918..., cut to 271 (272 in single precision).
+      {0.0f, 0x1.249238p-3f, "tail y"},
+      // sx = 639.99993896484375, the largest single below 640: drawn, tail
+      // 639.99993896 - 319.99993896 / 15 = 618.666..., cut to 618.
+      {0x1.fffff6p-1f, 0.0f, "right edge"},
+      // The nearest values the projection can give around -1.0 (it steps
+      // x/z + 1 in units of 2^-23, so -1.0 itself is out of reach):
+      // sx = -0.9999847412109375 is drawn, sx = -1.0000228881835938 is not.
+      {-0x1.00ccccp+0f, 0.0f, "left inside"},
+      {-0x1.00cccep+0f, 0.0f, "left outside"},
+      // sy = -0.9999847412109375 drawn, sy = -1.0000133514404297 not.
+      {0.0f, -0x1.01111p+0f, "bottom inside"},
+      {0.0f, -0x1.011112p+0f, "bottom outside"},
+      // sx = 640.0 exactly: off the screen (the bound is strict).
+      {1.0f, 0.0f, "right outside"},
+  };
+  const IsolatedRun run = runIsolated([&placed] {
+    prepareHeadless();
+    startEffect();
+    cameraDepth = -cameraStep;  // the pass moves the viewer to exactly 0
+    starCount = 8;
+    for (int i = 0; i < starCount; ++i) starField[i] = {placed[i].x, placed[i].y, 1.0f, 1.0f, {}};
+    const std::size_t start = softglide::trace().size();
+    drawStarStreaks();
+    std::string lines;
+    for (const auto& line : callsNamed("grAADrawLine", start)) {
+      const auto& a = line.arguments;  // tail x y r g b a oow, then head
+      char text[160];
+      std::snprintf(text, sizeof text, "%.17g,%.17g>%.17g,%.17g; ", a[7], a[8], a[0], a[1]);
+      lines += text;
+    }
+    reportFact("lines", lines);
+    std::string putBack;
+    for (int i = 0; i < starCount; ++i) putBack += starField[i].z == 1.0f ? "." : "b";
+    reportFact("putBack", putBack);
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_EQ(run["lines"],
+            "277.14285278320312,240>279,240; "
+            "320,274.28570556640625>320,271; "
+            "639.99993896484375,240>618,240; "
+            "-0.9999847412109375,240>20,240; "
+            "320,-0.9999847412109375>320,15; ");
+  // -0.99998474 + 320.99998474 / 15 = 20.3999...; -0.99998474 + 240.99998474 / 15 = 15.0666...
+  EXPECT_EQ(run["putBack"], "....b.bb");
+}
+
+// The viewer moving while stars are put back: the new depth is
+// k / 100 - 0.5 plus the depth this pass moved to, summed wider than single
+// and rounded once; the generator gives the 100 sparkle draws first, then
+// one draw per star put back, in star order. The expected draws come from a
+// generator written here from its definition.
+TEST(StarStreaks, PutBackWhileTheViewerMoves) {
+  const IsolatedRun run = runIsolated([] {
+    prepareHeadless();
+    startEffect();
+    cameraDepth = 3.3f;  // moves to 3.3f + 0.05f = 0x1.accccc p+1 (3.3499999046...)
+    starCount = 40;
+    // Even stars lie behind the viewer far to the side (off the screen),
+    // odd ones straight ahead of it (drawn).
+    for (int i = 0; i < starCount; ++i) {
+      starField[i] = i % 2 == 0 ? StarPoint{100.0f, 0.0f, 0.0f, 1.0f, {}} : StarPoint{0.0f, 0.0f, 6.0f, 1.0f, {}};
+    }
+    std::uint32_t state = randomState;
+    auto upTo = [&state](std::uint32_t bound) {
+      int width = 1;
+      while ((std::uint32_t{1} << width) <= bound) ++width;
+      for (;;) {
+        state = state * 1103515245u + 12345u;
+        const std::uint32_t candidate = (state & 0x7FFFFFFFu) >> (31 - width);
+        if (candidate <= bound) return candidate;
+      }
+    };
+    for (int i = 0; i < 100; ++i) upTo(2);
+    const double movedTo = 0x1.accccc0p+1;
+    std::string wrong;
+    int singleWouldDiffer = 0;
+    drawStarStreaks();
+    reportFact("cameraDepth", cameraDepth == static_cast<float>(movedTo));
+    for (int i = 0; i < starCount; ++i) {
+      if (i % 2 == 1) {
+        if (starField[i].z != 6.0f) wrong += " kept" + std::to_string(i);
+        continue;
+      }
+      const std::int32_t k = 500 + static_cast<std::int32_t>(upTo(500));
+      const float expected = static_cast<float>(k / 100.0 - 0.5 + movedTo);
+      volatile float inSingle = static_cast<float>(k);  // each step stored, so rounded to single
+      inSingle = inSingle / 100.0f;
+      inSingle = inSingle - 0.5f;
+      inSingle = inSingle + static_cast<float>(movedTo);
+      singleWouldDiffer += inSingle != expected;
+      if (starField[i].z != expected) wrong += " z" + std::to_string(i);
+    }
+    reportFact("wrong", wrong);
+    reportFact("stateAfter", randomState == state);
+    reportFact("discriminates", singleWouldDiffer > 0);
+  });
+  ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_EQ(run["cameraDepth"], "1");
+  EXPECT_EQ(run["wrong"], "");
+  EXPECT_EQ(run["stateAfter"], "1");
+  EXPECT_EQ(run["discriminates"], "1");  // single-precision sums would fail this test
+}
+
 TEST(StarStreaks, ARefusedWorkingArraySkipsTheStarsAndLeaksNothing) {
   for (int refused = 1; refused <= 2; ++refused) {
     const IsolatedRun run = runIsolated([refused] {

@@ -9,6 +9,7 @@
 #include "board.h"
 #include "conversion.h"
 #include "pixel.h"
+#include "runlog.h"
 
 namespace softglide::detail {
 
@@ -53,6 +54,12 @@ void loadFogTable(Board& state, const GrFog_t* table) {
   std::memcpy(state.fogTable, table, GR_FOG_TABLE_SIZE);
 }
 
+// W(i) = 2^(3 + i/4) / (8 - i mod 4): entry i stands for floating depth
+// i * 1024.
+float fogTableIndexToW(int index) {
+  return static_cast<float>(std::ldexp(1.0, 3 + (index >> 2)) / (8 - (index & 3)));
+}
+
 void setCombine(CombineUnit& unit, GrCombineFunction_t function, GrCombineFactor_t factor,
                 GrCombineLocal_t local, GrCombineOther_t other, FxBool invert) {
   unit = {function, factor, local, other, invert != FXFALSE};
@@ -72,9 +79,15 @@ void traceCall(const char* name, std::initializer_list<double> arguments) {
   if (traceOn) {
     calls.push_back({name, arguments});
   }
+  if (traceFileOn) {
+    traceFileLine(name, arguments);
+  }
 }
 
 void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices) {
+  if (traceFileOn) {
+    traceFileLine(name, vertices);
+  }
   if (!traceOn) {
     return;
   }
@@ -142,6 +155,7 @@ using namespace softglide;
 using namespace softglide::detail;
 
 FX_ENTRY void FX_CALL grGlideInit(void) {
+  openRunLogs();
   traceCall("grGlideInit", std::initializer_list<double>{});
   theBoard = Board{};
   theBoard.initialized = true;
@@ -201,6 +215,7 @@ FX_ENTRY void FX_CALL grGlideShutdown(void) {
     stopRetraceClock();
   }
   theBoard = Board{};
+  flushRunLogs();
 }
 
 FX_ENTRY void FX_CALL grColorCombine(GrCombineFunction_t function, GrCombineFactor_t factor,
@@ -262,10 +277,9 @@ FX_ENTRY void FX_CALL grFogColorValue(GrColor_t color) {
   }
 }
 
-// W(i) = 2^(3 + i/4) / (8 - i mod 4): entry i stands for floating depth
-// i * 1024.
 FX_ENTRY float FX_CALL guFogTableIndexToW(int index) {
-  return static_cast<float>(std::ldexp(1.0, 3 + (index >> 2)) / (8 - (index & 3)));
+  traceCall("guFogTableIndexToW", {static_cast<double>(index)});
+  return fogTableIndexToW(index);
 }
 
 // Exponential fog 1 - e^(-density w), scaled so that the last entry is 255.
@@ -274,16 +288,19 @@ FX_ENTRY void FX_CALL guFogGenerateExp(GrFog_t fogTable[GR_FOG_TABLE_SIZE], floa
   if (fogTable == nullptr) {
     return;
   }
-  const double last = 1.0 - std::exp(-static_cast<double>(density) * guFogTableIndexToW(GR_FOG_TABLE_SIZE - 1));
+  const double last = 1.0 - std::exp(-static_cast<double>(density) * fogTableIndexToW(GR_FOG_TABLE_SIZE - 1));
   for (int i = 0; i < GR_FOG_TABLE_SIZE; ++i) {
-    const double fog = (1.0 - std::exp(-static_cast<double>(density) * guFogTableIndexToW(i))) / last;
+    const double fog = (1.0 - std::exp(-static_cast<double>(density) * fogTableIndexToW(i))) / last;
     const double clamped = std::isnan(fog) ? 0.0 : std::clamp(fog, 0.0, 1.0);
     fogTable[i] = static_cast<GrFog_t>(clamped * 255.0);
   }
 }
 
 FX_ENTRY void FX_CALL grFogTable(const GrFog_t fogTable[GR_FOG_TABLE_SIZE]) {
-  if (tracing() && fogTable != nullptr) {
+  if (traceFileOn) {
+    traceFileLine("grFogTable", fogTable, fogTable == nullptr ? 0 : GR_FOG_TABLE_SIZE);
+  }
+  if (traceOn && fogTable != nullptr) {
     TraceCall call{"grFogTable", {}};
     for (int i = 0; i < GR_FOG_TABLE_SIZE; ++i) {
       call.arguments.push_back(fogTable[i]);

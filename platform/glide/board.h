@@ -12,6 +12,7 @@
 #include "device/glide.h"
 #include "pacing.h"
 #include "presenter.h"
+#include "runlog.h"
 #include "softglide.h"
 
 namespace softglide::detail {
@@ -73,8 +74,9 @@ void stateChanged();
 void traceCall(const char* name, std::initializer_list<double> arguments);
 void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices);
 extern bool traceOn;
+// Either trace is on: the one tests read or the trace file.
 inline bool tracing() {
-  return traceOn;
+  return traceOn || traceFileOn;
 }
 
 // The colour channels of a GrColor_t in the opened format.

@@ -3,6 +3,7 @@
 #include "board.h"
 #include "pacing.h"
 #include "presenter.h"
+#include "runlog.h"
 
 using namespace softglide::detail;
 
@@ -19,5 +20,6 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
   state.back = 1 - state.back;
   ++state.swaps;
   const int front = 1 - state.back;
+  logFrame(state.swaps, state.buffers[front].data(), state.buffers[front].size());
   presentPicture(state.window, state.buffers[front].data(), state.changes[front], state.presenter);
 }
