@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CPU use of the running saver and of its X server at 60 Hz: lumvane /s under
 # Xvfb at 640x480, 1920x1080 and 3840x2160, each measured RUNS times (3 by
-# default) over SECONDS of flight (10 by default) after 2 s of start-up.
+# default) over SECONDS of flight (10 by default), after 6 s of start-up and
+# the opening (255 frames of noise).
 # Prints every run, then per screen the median and the spread (min-max) of
 # both, in percent of one core (CPU seconds from /proc over wall seconds).
 # Usage: bench/cpu-use.sh [LUMVANE] [SECONDS] [RUNS]
@@ -28,7 +29,7 @@ measure() {
   rm -f "$fifo"
   DISPLAY=:$display "$saver" /s >/dev/null 2>&1 &
   pid=$!
-  sleep 2  # past start-up
+  sleep 6  # past start-up and the opening
   local saver0 server0 time0 saver1 server1 time1
   saver0=$(cpu_ticks $pid)
   server0=$(cpu_ticks $xvfb)

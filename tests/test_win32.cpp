@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "damage.h"
 #include "isolated.h"
 #include "win32/display.h"
 
@@ -317,6 +319,77 @@ TEST(Gdi, ClipRegionsLimitDrawingWithoutChangingTheStretch) {
   ReleaseDC(window, context);
   EXPECT_EQ(win32::headless::screenPixels(), whole);
   DestroyWindow(window);
+}
+
+// The tiles shown anew after a present. Known answers worked out by hand on
+// a 100 x 70 screen with 32-pixel tiles (columns 0-31, 32-63, 64-95, 96-99;
+// rows 0-31, 32-63, 64-69), then random rectangles checked pixel by pixel
+// against their plain definition: every changed pixel covered, every tile
+// covered touches a changed rectangle, no pixel covered twice.
+TEST(Damage, CoveringTilesKnownAnswersAndRandomRectangles) {
+  using win32::detail::coveringTiles;
+  struct Case {
+    std::vector<RECT> changed;
+    std::vector<RECT> expected;
+  };
+  const Case cases[] = {
+      {{}, {}},
+      {{{5, 5, 5, 9}}, {}},                                        // empty
+      {{{-50, -50, 0, 70}}, {}},                                   // off screen
+      {{{0, 0, 1, 1}}, {{0, 0, 32, 32}}},                          // one pixel, one tile
+      {{{31, 31, 33, 33}}, {{0, 0, 64, 64}}},                      // the corner of four tiles
+      {{{90, 60, 500, 500}}, {{64, 32, 100, 70}}},                 // cut at the screen's edges
+      {{{0, 0, 10, 10}, {70, 0, 80, 10}}, {{0, 0, 32, 32}, {64, 0, 96, 32}}},  // two runs in one row
+      {{{40, 10, 50, 50}, {33, 65, 34, 66}}, {{32, 0, 64, 70}}},   // equal runs of rows merge
+      {{{40, 10, 50, 50}, {0, 65, 34, 66}}, {{32, 0, 64, 64}, {0, 64, 64, 70}}},  // unequal ones do not
+  };
+  const auto same = [](const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::vector<RECT> result = coveringTiles(cases[i].changed, 100, 70, 32);
+    ASSERT_EQ(result.size(), cases[i].expected.size()) << "case " << i;
+    for (std::size_t j = 0; j < result.size(); ++j) {
+      EXPECT_TRUE(same(result[j], cases[i].expected[j])) << "case " << i << " rectangle " << j;
+    }
+  }
+  std::mt19937 random(17);
+  constexpr int width = 203, height = 117, tile = 16;
+  int faults = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<RECT> changed;
+    const int count = static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) {
+      const LONG left = static_cast<LONG>(random() % 260) - 30, top = static_cast<LONG>(random() % 160) - 20;
+      changed.push_back({left, top, left + static_cast<LONG>(random() % 40), top + static_cast<LONG>(random() % 40)});
+    }
+    std::vector<int> covered(width * height, 0);
+    for (const RECT& rect : coveringTiles(changed, width, height, tile)) {
+      for (LONG y = rect.top; y < rect.bottom; ++y) {
+        for (LONG x = rect.left; x < rect.right; ++x) {
+          ++covered[y * width + x];
+        }
+      }
+    }
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const auto inside = [x, y](const RECT& r, int grow) {
+          return x >= r.left - grow && x < r.right + grow && y >= r.top - grow && y < r.bottom + grow;
+        };
+        bool changedHere = false;
+        bool tileTouched = false;
+        for (const RECT& rect : changed) {
+          changedHere |= rect.left < rect.right && rect.top < rect.bottom && inside(rect, 0);
+          const RECT tileRect{x / tile * tile, y / tile * tile, x / tile * tile + tile, y / tile * tile + tile};
+          tileTouched |= rect.left < rect.right && rect.top < rect.bottom && rect.left < tileRect.right &&
+                         rect.right > tileRect.left && rect.top < tileRect.bottom && rect.bottom > tileRect.top;
+        }
+        const int times = covered[y * width + x];
+        faults += times > 1 || (changedHere && times == 0) || (times == 1 && !tileTouched);
+      }
+    }
+  }
+  EXPECT_EQ(faults, 0);
 }
 
 }  // namespace

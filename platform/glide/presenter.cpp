@@ -101,7 +101,7 @@ struct Placement {
 // (the noise field) is shown whole.
 void presentBand(HDC context, const Placement& picture, const std::uint16_t* source,
                  const std::uint64_t* changed, int first, int rows, bool whole) {
-  constexpr int groupRows = 8;  // rows that share the clip rectangles
+  constexpr int groupRows = 4;  // rows that share the clip rectangles
   static std::vector<std::uint32_t> band;
   static std::vector<RECT> rectangles;
   std::array<std::uint64_t, screenHeight / groupRows> groupBlocks{};
@@ -156,11 +156,30 @@ void presentBand(HDC context, const Placement& picture, const std::uint16_t* sou
   }
 }
 
+// Of the candidate blocks of a memory row, those whose pixels differ
+// between the two pictures.
+std::uint64_t differingBlocks(const std::uint16_t* picture, const std::uint16_t* previous, int row,
+                              std::uint64_t candidates) {
+  const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
+  std::uint64_t differing = 0;
+  while (candidates != 0) {
+    const int block = std::countr_zero(candidates);
+    candidates &= candidates - 1;
+    const std::size_t start = offset + static_cast<std::size_t>(block) * blockWidth;
+    if (std::memcmp(picture + start, previous + start, blockWidth * sizeof(std::uint16_t)) != 0) {
+      differing |= std::uint64_t{1} << block;
+    }
+  }
+  return differing;
+}
+
 }  // namespace
 
-void presentPicture(HWND window, const std::uint16_t* source, const BufferChanges& now, PresenterState& state) {
+void presentPicture(HWND window, const std::uint16_t* source, const std::uint16_t* previous,
+                    const BufferChanges& now, PresenterState& state) {
   const HDC context = GetDC(window);
   if (context == nullptr) {
+    state.presented = false;  // the window missed this picture: the next one is shown whole
     return;
   }
   RECT client{};
@@ -178,7 +197,8 @@ void presentPicture(HWND window, const std::uint16_t* source, const BufferChange
 
   // After the first present only the blocks that differ from the picture
   // shown last can have changed: those written in either picture since
-  // their clears, when the clears had the same colour. Only those are
+  // their clears, when the clears had the same colour, and of those the
+  // ones whose pixels differ from the previous picture's. Only those are
   // converted and shown, except on the first present, after a size change
   // or a new clear colour, and once a second, so that anything that drew
   // over the window is painted over in the end.
@@ -195,7 +215,8 @@ void presentPicture(HWND window, const std::uint16_t* source, const BufferChange
   }
   static std::array<std::uint64_t, screenHeight> changed;
   for (int row = 0; row < screenHeight; ++row) {
-    changed[row] = now.blocks[row] | shown.blocks[row];
+    changed[row] = whole ? now.blocks[row] | shown.blocks[row]
+                         : differingBlocks(source, previous, row, now.blocks[row] | shown.blocks[row]);
   }
   const Placement picture{left, top, pictureWidth, pictureHeight};
   const int bandRows = bandRowsFor(pictureHeight);

@@ -23,7 +23,9 @@ struct PresenterState {
 
 // Shows picture (screenWidth x screenHeight 5-6-5 words, top memory row
 // first), whose changes since its last whole clear are given, in window.
-void presentPicture(HWND window, const std::uint16_t* picture, const BufferChanges& changes,
-                    PresenterState& presenter);
+// previous is the picture presented last, unchanged since: where the two
+// are the same, the window already shows the picture.
+void presentPicture(HWND window, const std::uint16_t* picture, const std::uint16_t* previous,
+                    const BufferChanges& changes, PresenterState& presenter);
 
 }  // namespace softglide::detail

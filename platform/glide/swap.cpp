@@ -21,5 +21,7 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
   ++state.swaps;
   const int front = 1 - state.back;
   logFrame(state.swaps, state.buffers[front].data(), state.buffers[front].size());
-  presentPicture(state.window, state.buffers[front].data(), state.changes[front], state.presenter);
+  // The back buffer still holds the picture presented by the last swap.
+  presentPicture(state.window, state.buffers[front].data(), state.buffers[state.back].data(), state.changes[front],
+                 state.presenter);
 }

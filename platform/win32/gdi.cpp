@@ -13,7 +13,6 @@ namespace win32::detail {
 namespace {
 
 std::vector<int> sourceColumns;
-std::vector<int> columnRunEnds;  // per screen column, where its source column's run of columns ends
 std::array<long long, 6> sourceColumnsKey = {};
 std::vector<int> sourceRows;
 std::vector<RECT> changed;  // what drawing touched since the last present
@@ -171,18 +170,12 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   const std::array<long long, 6> columnsKey = {static_cast<long long>(window->rect.left) + xDest, destWidth, xSource, sourceWidth,
                                                whole.left, whole.right};
   std::vector<int>& columns = sourceColumns;
-  std::vector<int>& runEnds = columnRunEnds;
   if (columnsKey != sourceColumnsKey) {
     sourceColumnsKey = columnsKey;
-    const int count = std::max(whole.right - whole.left, 0);
-    columns.resize(static_cast<std::size_t>(count));
+    columns.resize(static_cast<std::size_t>(std::max(whole.right - whole.left, 0)));
     for (int column = whole.left; column < whole.right; ++column) {
       const long long destColumn = column - static_cast<long long>(window->rect.left) - xDest;
       columns[column - whole.left] = xSource + nearestSource(destColumn, sourceWidth, destWidth);
-    }
-    runEnds.resize(static_cast<std::size_t>(count));
-    for (int i = count - 1; i >= 0; --i) {
-      runEnds[i] = i + 1 < count && columns[i + 1] == columns[i] ? runEnds[i + 1] : i + 1;
     }
   }
   std::vector<int>& rows = sourceRows;
@@ -196,7 +189,6 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   for (const Area& part : drawableParts(*window, whole)) {
     markChanged(part.left, part.top, part.right, part.bottom);
     const int* partColumns = columns.data() + (part.left - whole.left);
-    const int* partRunEnds = runEnds.data() + (part.left - whole.left);
     const int width = part.right - part.left;
     int previousSourceRow = -1;
     for (int row = part.top; row < part.bottom; ++row) {
@@ -214,13 +206,8 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
         copyWithoutTopByte(targetLine, sourceLine + partColumns[0], static_cast<std::size_t>(width));
         continue;
       }
-      // One source pixel for each run of screen columns that shows it.
-      const int runShift = part.left - whole.left;
-      for (int i = 0; i < width;) {
-        const std::uint32_t pixel = sourceLine[partColumns[i]] & 0x00FFFFFFu;
-        const int runEnd = std::min(partRunEnds[i] - runShift, width);
-        std::fill(targetLine + i, targetLine + runEnd, pixel);
-        i = runEnd;
+      for (int i = 0; i < width; ++i) {
+        targetLine[i] = sourceLine[partColumns[i]] & 0x00FFFFFFu;
       }
     }
   }

@@ -189,7 +189,7 @@ class SdlDisplay final : public Display {
   // a request of its own, so that the server copies little more than what
   // changed; after an expose the desktop wants the whole window again.
   void present(const std::vector<RECT>& changed) override {
-    constexpr int tile = 32;  // pixels; the server's per-request cost against copying too much
+    constexpr int tile = 16;  // pixels; the server's per-request cost against copying too much
     const std::vector<RECT> areas =
         exposed_ ? std::vector<RECT>{RECT{0, 0, width_, height_}} : coveringTiles(changed, width_, height_, tile);
     exposed_ = false;
