@@ -7,7 +7,7 @@
 
 namespace win32::detail {
 
-std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int height, int tile) {
+std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int height, int tile, int joinGap) {
   std::vector<RECT> result;
   if (width <= 0 || height <= 0 || tile <= 0) {
     return result;
@@ -47,8 +47,10 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
         continue;
       }
       const int first = column;
-      while (column < columns && line[column] != 0) {
-        ++column;
+      for (int end = column; end < columns && end <= column + joinGap; ++end) {
+        if (line[end] != 0) {
+          column = end + 1;
+        }
       }
       const LONG left = first * tile;
       const LONG right = std::min(column * tile, width);
@@ -66,6 +68,19 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
     open = std::move(stillOpen);
   }
   return result;
+}
+
+RECT boundingBox(const std::vector<RECT>& rectangles) {
+  RECT box{0, 0, 0, 0};
+  for (const RECT& rect : rectangles) {
+    if (box.left >= box.right) {
+      box = rect;
+      continue;
+    }
+    box = {std::min(box.left, rect.left), std::min(box.top, rect.top), std::max(box.right, rect.right),
+           std::max(box.bottom, rect.bottom)};
+  }
+  return box;
 }
 
 }  // namespace win32::detail

@@ -186,12 +186,25 @@ class SdlDisplay final : public Display {
   }
 
   // Only the tiles GDI changed since the last present are shown anew, each
-  // a request of its own, so that the server copies little more than what
-  // changed; after an expose the desktop wants the whole window again.
+  // run of them a request of its own, so that the server copies little more
+  // than what changed; where fewer requests cost less, runs are joined
+  // across small gaps or the whole bounding box is sent. After an expose the
+  // desktop wants the whole window again.
   void present(const std::vector<RECT>& changed) override {
-    constexpr int tile = 16;  // pixels; the server's per-request cost against copying too much
-    const std::vector<RECT> areas =
-        exposed_ ? std::vector<RECT>{RECT{0, 0, width_, height_}} : coveringTiles(changed, width_, height_, tile);
+    constexpr int tile = 16;
+    // What one more request costs the X server, in pixels copied (Xvfb
+    // under callgrind: about 1200 instructions a request, 0.45 a pixel).
+    constexpr long long requestPixels = 2700;
+    std::vector<RECT> areas = exposed_ ? std::vector<RECT>{RECT{0, 0, width_, height_}}
+                                       : coveringTiles(changed, width_, height_, tile, requestPixels / (tile * tile));
+    long long tilesCost = 0;
+    for (const RECT& area : areas) {
+      tilesCost += requestPixels + static_cast<long long>(area.right - area.left) * (area.bottom - area.top);
+    }
+    const RECT box = boundingBox(areas);
+    if (requestPixels + static_cast<long long>(box.right - box.left) * (box.bottom - box.top) < tilesCost) {
+      areas.assign(1, box);
+    }
     exposed_ = false;
     if (areas.empty()) {
       return;
