@@ -80,7 +80,8 @@ std::FILE* openLog(const char* variable) {
   if (path == nullptr || path[0] == '\0') {
     return nullptr;
   }
-  std::FILE* file = std::fopen(path, "w");
+  // Binary, so that lines end in a line feed alone on every system.
+  std::FILE* file = std::fopen(path, "wb");
   if (file == nullptr) {
     std::fprintf(stderr, "softglide: cannot write %s=%s; going on without it\n", variable, path);
     return nullptr;
