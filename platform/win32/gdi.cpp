@@ -7,6 +7,10 @@
 #include <cstring>
 #include <map>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "internal.h"
 
 namespace win32::detail {
@@ -50,6 +54,42 @@ void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std:
   for (; i < count; ++i) {
     target[i] = source[i] & 0x00FFFFFFu;
   }
+}
+
+// A row of 32-bit pixels picked by column from a source row, without their
+// unused top byte.
+void gatherWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, const int* columns, int count) {
+  for (int i = 0; i < count; ++i) {
+    target[i] = source[columns[i]] & 0x00FFFFFFu;
+  }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Eight pixels a step with AVX2's gather, where the processor has it.
+__attribute__((target("avx2"))) void gatherWithoutTopByteAvx2(std::uint32_t* target, const std::uint32_t* source,
+                                                              const int* columns, int count) {
+  const __m256i mask = _mm256_set1_epi32(0x00FFFFFF);
+  const int* base = reinterpret_cast<const int*>(source);  // the same words, as the intrinsic takes them
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    __m256i index;
+    std::memcpy(&index, columns + i, sizeof index);
+    const __m256i pixels = _mm256_and_si256(_mm256_i32gather_epi32(base, index, 4), mask);
+    std::memcpy(target + i, &pixels, sizeof pixels);
+  }
+  gatherWithoutTopByte(target + i, source, columns + i, count - i);
+}
+#endif
+
+void gatherRow(std::uint32_t* target, const std::uint32_t* source, const int* columns, int count) {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) {
+    gatherWithoutTopByteAvx2(target, source, columns, count);
+    return;
+  }
+#endif
+  gatherWithoutTopByte(target, source, columns, count);
 }
 
 // The screen span [first, end) that a window offset plus a start and a length
@@ -206,9 +246,7 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
         copyWithoutTopByte(targetLine, sourceLine + partColumns[0], static_cast<std::size_t>(width));
         continue;
       }
-      for (int i = 0; i < width; ++i) {
-        targetLine[i] = sourceLine[partColumns[i]] & 0x00FFFFFFu;
-      }
+      gatherRow(targetLine, sourceLine, partColumns, width);
     }
   }
   return whole.bottom > whole.top && whole.right > whole.left ? whole.bottom - whole.top : 0;
