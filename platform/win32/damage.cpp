@@ -36,11 +36,13 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
   }
   // Runs of the row above, still open for the rows below to extend.
   std::vector<std::size_t> open;
+  std::vector<std::size_t> stillOpen;
   for (int row = 0; row < rows; ++row) {
-    std::vector<std::size_t> stillOpen;
+    stillOpen.clear();
     const unsigned char* line = touched.data() + static_cast<std::size_t>(row) * columns;
     const LONG top = row * tile;
     const LONG bottom = std::min(top + tile, height);
+    std::size_t nextOpen = 0;
     for (int column = 0; column < columns;) {
       if (line[column] == 0) {
         ++column;
@@ -54,18 +56,19 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
       }
       const LONG left = first * tile;
       const LONG right = std::min(column * tile, width);
-      const auto above = std::find_if(open.begin(), open.end(), [&](std::size_t index) {
-        return result[index].left == left && result[index].right == right;
-      });
-      if (above != open.end()) {
-        result[*above].bottom = bottom;
-        stillOpen.push_back(*above);
+      // Both lists run from left to right: one pass over the open runs.
+      while (nextOpen < open.size() && result[open[nextOpen]].left < left) {
+        ++nextOpen;
+      }
+      if (nextOpen < open.size() && result[open[nextOpen]].left == left && result[open[nextOpen]].right == right) {
+        result[open[nextOpen]].bottom = bottom;
+        stillOpen.push_back(open[nextOpen]);
       } else {
         stillOpen.push_back(result.size());
         result.push_back({left, top, right, bottom});
       }
     }
-    open = std::move(stillOpen);
+    std::swap(open, stillOpen);
   }
   return result;
 }
