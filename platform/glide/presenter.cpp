@@ -62,6 +62,40 @@ void addRectangles(std::uint64_t blocks, int first, int end, int left, int top, 
   }
 }
 
+// The first and last pixel in [low, high) of a memory row where the two
+// pictures differ; the span's blocks are known to differ.
+void differingSpan(const std::uint16_t* picture, const std::uint16_t* previous, int low, int high, int& first,
+                   int& last) {
+  first = low;
+  while (first < high - 1 && picture[first] == previous[first]) {
+    ++first;
+  }
+  last = high - 1;
+  while (last > first && picture[last] == previous[last]) {
+    --last;
+  }
+}
+
+// The screen rectangles showing the pixels of memory row that differ from
+// the previous picture, one for each run of differing blocks, cut to the
+// pixels that differ: on an enlarged picture each block is several screen
+// pixels wide, which would all be stretched again for one changed pixel.
+void addRowRectangles(std::uint64_t blocks, int row, const std::uint16_t* source, const std::uint16_t* previous,
+                      int left, int top, int pictureWidth, int pictureHeight, std::vector<RECT>& rectangles) {
+  int firstRow = 0, endRow = 0;
+  screenSpan(row, row + 1, screenHeight, pictureHeight, firstRow, endRow);
+  const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
+  while (blocks != 0) {
+    const auto [firstBlock, endBlock] = firstRun(blocks);
+    int firstPixel = 0, lastPixel = 0;
+    differingSpan(source + offset, previous + offset, firstBlock * blockWidth, endBlock * blockWidth, firstPixel,
+                  lastPixel);
+    int firstColumn = 0, endColumn = 0;
+    screenSpan(firstPixel, lastPixel + 1, screenWidth, pictureWidth, firstColumn, endColumn);
+    rectangles.push_back({left + firstColumn, top + firstRow, left + endColumn, top + endRow});
+  }
+}
+
 // Limits drawing through the device context to the rectangles.
 void clipTo(HDC context, const std::vector<RECT>& rectangles) {
   static std::vector<unsigned char> data;
@@ -99,7 +133,7 @@ struct Placement {
 // shown; the rest of the band buffer holds other rows' pixels, which the
 // clip region keeps off the screen. A band that changed nearly everywhere
 // (the noise field) is shown whole.
-void presentBand(HDC context, const Placement& picture, const std::uint16_t* source,
+void presentBand(HDC context, const Placement& picture, const std::uint16_t* source, const std::uint16_t* previous,
                  const std::uint64_t* changed, int first, int rows, bool whole) {
   constexpr int groupRows = 4;  // rows that share the clip rectangles
   static std::vector<std::uint32_t> band;
@@ -121,6 +155,9 @@ void presentBand(HDC context, const Placement& picture, const std::uint16_t* sou
   // Clip rectangles reach one screen pixel beyond the changed blocks of a
   // stretched picture, which shows the blocks and two rows beside them.
   const bool widened = !wholeBand && (picture.width != screenWidth || picture.height != screenHeight);
+  // An enlarged picture is clipped to the pixels that differ from the
+  // previous picture, row by row (its blocks are compared with it already).
+  const bool enlarged = widened && picture.width > screenWidth && picture.height > screenHeight;
   band.resize(static_cast<std::size_t>(rows) * screenWidth);
   rectangles.clear();
   for (int group = first; group < first + rows; group += groupRows) {
@@ -133,8 +170,16 @@ void presentBand(HDC context, const Placement& picture, const std::uint16_t* sou
       const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
       convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, converted);
     }
-    if (!wholeBand) {
+    if (wholeBand) {
+      continue;
+    }
+    if (!enlarged) {
       addRectangles(blocks, group, groupEnd, picture.left, picture.top, picture.width, picture.height, rectangles);
+      continue;
+    }
+    for (int row = group; row < groupEnd; ++row) {
+      addRowRectangles(changed[row], row, source, previous, picture.left, picture.top, picture.width, picture.height,
+                       rectangles);
     }
   }
   if (!wholeBand) {
@@ -226,7 +271,7 @@ void presentPicture(HWND window, const std::uint16_t* source, const std::uint16_
   const Placement picture{left, top, pictureWidth, pictureHeight};
   const int bandRows = bandRowsFor(pictureHeight);
   for (int first = 0; first < screenHeight; first += bandRows) {
-    presentBand(context, picture, source, changed.data(), first,
+    presentBand(context, picture, source, previous, changed.data(), first,
                 std::min(bandRows, screenHeight - first), whole);
   }
   state.shown = now;
