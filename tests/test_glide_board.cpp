@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <utility>
 #include <vector>
 
+#include "board.h"
+#include "conversion.h"
 #include "glide_fixture.h"
 #include "isolated.h"
 #include "win32/display.h"
@@ -42,6 +45,61 @@ TEST(Board, OpenRulesAndTheNoBoardSwitch) {
   EXPECT_EQ(run["wrongRefresh"], "0");
   EXPECT_EQ(run["opens"], "1");
   EXPECT_EQ(run["hidden"], "0");
+}
+
+// While the board is open, double arithmetic rounds as SSE2 does on every
+// target, also on the 32-bit x87 builds, and division by zero never traps.
+// 1 + t with t = 2^-53 + 2^-65 is just above the midpoint between the
+// doubles 1 and 1 + 2^-52, so it rounds up: (sum - 1) * 2^52 = 1. An x87 unit
+// at 64-bit precision rounds first to 1 + 2^-53 (2^-65 is a quarter of its
+// unit 2^-63 there) and then, from the exact midpoint, to even: 1, giving 0.
+TEST(Board, DoubleRoundingWhileOpen) {
+  const IsolatedRun run = runIsolated([] {
+    volatile double one = 1.0;
+    volatile double tiny = std::ldexp(1.0 + std::ldexp(1.0, -12), -53);
+    volatile double zero = 0.0;
+    const auto roundedUp = [&] {
+      const double sum = one + tiny;
+      return static_cast<long long>(std::ldexp(sum - 1.0, 52));
+    };
+    reportFact("before", roundedUp());
+    win32::useHeadlessDisplay(640, 480);
+    openTestBoard();
+    reportFact("open", roundedUp());
+    const double quotient = one / zero;
+    reportFact("quotient", std::isinf(quotient) && quotient > 0.0 ? "+inf" : "finite");
+    grGlideShutdown();
+    reportFact("after", roundedUp());
+  });
+  ASSERT_TRUE(run.exited) << run.errorOutput;
+  EXPECT_EQ(run["open"], "1");
+  EXPECT_EQ(run["quotient"], "+inf");
+  EXPECT_EQ(run["after"], run["before"]);  // the caller's own precision again
+}
+
+// SOFTGLIDE_NO_AVX2 switches the AVX2 paths off for the whole process when
+// set to anything but "" or "0"; otherwise the processor decides.
+TEST(Board, NoAvx2Switch) {
+#if defined(__x86_64__) || defined(__i386__)
+  const bool processor = __builtin_cpu_supports("avx2");
+#else
+  const bool processor = false;
+#endif
+  const struct {
+    const char* value;  // nullptr: unset
+    bool expected;
+  } cases[] = {{nullptr, processor}, {"", processor}, {"0", processor}, {"1", false}, {"yes", false}};
+  for (const auto& row : cases) {
+    const IsolatedRun run = runIsolated([&row] {
+      if (row.value == nullptr) {
+        unsetenv("SOFTGLIDE_NO_AVX2");
+      } else {
+        setenv("SOFTGLIDE_NO_AVX2", row.value, 1);
+      }
+      reportFact("avx2", softglide::detail::hasAvx2() ? 1 : 0);
+    });
+    EXPECT_EQ(run["avx2"], row.expected ? "1" : "0") << (row.value == nullptr ? "unset" : row.value);
+  }
 }
 
 TEST(Present, LetterboxedToFourThreeWithBlackBars) {

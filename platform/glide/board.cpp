@@ -9,6 +9,7 @@
 #include "board.h"
 #include "conversion.h"
 #include "pixel.h"
+#include "precision.h"
 #include "runlog.h"
 
 namespace softglide::detail {
@@ -204,7 +205,8 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
   }
   const GrFog_t emptyTable[GR_FOG_TABLE_SIZE] = {};
   loadFogTable(state, emptyTable);
-  startRetraceClock(state.retraceClock);
+  startRetraceClock(state.retraceTimeline);
+  useBoardPrecision();
   state.open = true;
   return FXTRUE;
 }
@@ -213,6 +215,7 @@ FX_ENTRY void FX_CALL grGlideShutdown(void) {
   traceCall("grGlideShutdown", std::initializer_list<double>{});
   if (theBoard.open) {
     stopRetraceClock();
+    restoreCallerPrecision();
   }
   theBoard = Board{};
   flushRunLogs();

@@ -52,7 +52,7 @@ struct Board {
   // The combine units pass the iterated colour and alpha through unchanged
   // (the usual state); pixels then skip the general combine arithmetic.
   bool iteratedPassThrough = true;
-  RetraceClock retraceClock;
+  RetraceTimeline retraceTimeline;
   PresenterState presenter;
   int swaps = 0;
 };

@@ -123,9 +123,13 @@ void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::u
   replicateRowBlocks(source, target, blocks);
 }
 
+// SOFTGLIDE_NO_AVX2=1 keeps a process to the plain paths, as allowAvx2(false).
 bool hasAvx2() {
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx2 = [] {
+    const char* off = std::getenv("SOFTGLIDE_NO_AVX2");
+    return __builtin_cpu_supports("avx2") && (off == nullptr || off[0] == '\0' || std::strcmp(off, "0") == 0);
+  }();
   return avx2 && avx2Allowed;
 #else
   return false;

@@ -4,8 +4,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#ifdef _WIN32
 #include <windows.h>
+
+#ifdef _WIN32
 #include <mmsystem.h>
 #else
 #include <thread>
@@ -14,12 +15,13 @@
 namespace softglide::detail {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = RetraceClock;
 constexpr auto retracePeriod = std::chrono::duration<double>(1.0 / 60.0);
 
-// On Windows with the system timer at 1 ms while the board is open.
+// On Windows with the system timer at 1 ms while the board is open; in a
+// browser page, giving the page its turn.
 void sleepUntil(Clock::time_point target) {
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
   const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(target - Clock::now());
   if (remaining.count() > 0) {
     Sleep(static_cast<DWORD>(remaining.count()));
@@ -39,20 +41,20 @@ int effectiveInterval(int requested) {
   return std::atoi(value);
 }
 
-void waitForRetrace(RetraceClock& clock, int interval) {
-  const auto elapsed = std::chrono::duration<double>(Clock::now() - clock.start);
+void waitForRetrace(RetraceTimeline& timeline, int interval) {
+  const auto elapsed = std::chrono::duration<double>(Clock::now() - timeline.start);
   const long long passed = static_cast<long long>(elapsed / retracePeriod);
-  const long long target = std::max(passed + interval, clock.retracesWaited + 1);
-  clock.retracesWaited = target;
-  sleepUntil(clock.start + std::chrono::duration_cast<Clock::duration>(target * retracePeriod));
+  const long long target = std::max(passed + interval, timeline.retracesWaited + 1);
+  timeline.retracesWaited = target;
+  sleepUntil(timeline.start + std::chrono::duration_cast<Clock::duration>(target * retracePeriod));
 }
 
-void startRetraceClock(RetraceClock& clock) {
+void startRetraceClock(RetraceTimeline& timeline) {
 #ifdef _WIN32
   timeBeginPeriod(1);
 #endif
-  clock.start = Clock::now();
-  clock.retracesWaited = 0;
+  timeline.start = Clock::now();
+  timeline.retracesWaited = 0;
 }
 
 void stopRetraceClock() {

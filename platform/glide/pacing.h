@@ -4,16 +4,18 @@
 
 #include <chrono>
 
+#include "retraceclock.h"
+
 namespace softglide::detail {
 
-struct RetraceClock {
-  std::chrono::steady_clock::time_point start;
+struct RetraceTimeline {
+  RetraceClock::time_point start;
   long long retracesWaited = 0;  // the last retrace a swap waited for
 };
 
 // Starts the timeline when the board opens (and, on Windows, sets the
 // system timer to 1 ms); stopped when the board shuts down.
-void startRetraceClock(RetraceClock& clock);
+void startRetraceClock(RetraceTimeline& timeline);
 void stopRetraceClock();
 
 // The swap interval in force: FX_GLIDE_SWAPINTERVAL, when set, overrides
@@ -22,6 +24,6 @@ int effectiveInterval(int requested);
 
 // Sleeps until the interval-th retrace from now, never to one already
 // waited for.
-void waitForRetrace(RetraceClock& clock, int interval);
+void waitForRetrace(RetraceTimeline& timeline, int interval);
 
 }  // namespace softglide::detail

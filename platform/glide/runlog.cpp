@@ -8,6 +8,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+
+// In a browser page the frame log is the page's: each line, without its line
+// feed, is appended to the array window.lumvaneFrames.
+EM_JS(void, softglide_page_frame_line, (const char* line), {
+  if (typeof window !== 'undefined') {
+    (window.lumvaneFrames = window.lumvaneFrames || []).push(UTF8ToString(line));
+  }
+});
+#endif
+
 namespace softglide {
 
 int formatHexFloat(double value, char* out) {
@@ -71,11 +83,12 @@ namespace {
 
 std::FILE* traceFile = nullptr;
 std::FILE* frameFile = nullptr;
+bool framesToPage = false;
 bool logsOpened = false;
 
 // A path from the environment, opened for writing; a path that cannot be
 // written is reported on standard error and the run goes on without it.
-std::FILE* openLog(const char* variable) {
+[[maybe_unused]] std::FILE* openLog(const char* variable) {
   const char* path = std::getenv(variable);
   if (path == nullptr || path[0] == '\0') {
     return nullptr;
@@ -116,8 +129,19 @@ void openRunLogs() {
     return;
   }
   logsOpened = true;
+#ifdef __EMSCRIPTEN__
+  // A page's files live in its memory, where a call trace (megabytes a
+  // second) would only grow until the page runs out of it.
+  const char* trace = std::getenv("SOFTGLIDE_TRACE");
+  if (trace != nullptr && trace[0] != '\0') {
+    std::fprintf(stderr, "softglide: SOFTGLIDE_TRACE is not written in a browser page; going on without it\n");
+  }
+  const char* frames = std::getenv("SOFTGLIDE_FRAMES");
+  framesToPage = frames != nullptr && frames[0] != '\0';
+#else
   traceFile = openLog("SOFTGLIDE_TRACE");
   frameFile = openLog("SOFTGLIDE_FRAMES");
+#endif
   traceFileOn = traceFile != nullptr;
   if (traceFile != nullptr || frameFile != nullptr) {
     std::atexit(flushRunLogs);
@@ -158,7 +182,7 @@ void traceFileLine(const char* name, const std::uint8_t* entries, std::size_t co
 }
 
 void logFrame(int swap, const std::uint16_t* front, std::size_t count) {
-  if (frameFile == nullptr) {
+  if (frameFile == nullptr && !framesToPage) {
     return;
   }
   // Formatted here rather than by printf, whose 64-bit conversions differ
@@ -170,6 +194,13 @@ void logFrame(int swap, const std::uint16_t* front, std::size_t count) {
     line[length + i] = "0123456789abcdef"[hash & 0xF];
     hash >>= 4;
   }
+#ifdef __EMSCRIPTEN__
+  if (framesToPage) {
+    line[length + 16] = '\0';
+    softglide_page_frame_line(line);
+    return;
+  }
+#endif
   line[length + 16] = '\n';
   std::fwrite(line, 1, static_cast<std::size_t>(length) + 17, frameFile);
   if (swap % 60 == 0) {

@@ -15,7 +15,7 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
   Board& state = board();
   const int interval = effectiveInterval(swapInterval);
   if (interval > 0) {
-    waitForRetrace(state.retraceClock, interval);
+    waitForRetrace(state.retraceTimeline, interval);
   }
   state.back = 1 - state.back;
   ++state.swaps;

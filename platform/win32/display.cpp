@@ -21,9 +21,18 @@ bool opened = false;
 
 }  // namespace
 
+// The screen of the build's own: SDL2 on a desktop, the canvas in a page.
+std::unique_ptr<Display> makeScreenDisplay() {
+#ifdef __EMSCRIPTEN__
+  return makeWebDisplay();
+#else
+  return makeSdlDisplay();
+#endif
+}
+
 Display& display() {
   if (current == nullptr) {
-    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height) : makeSdlDisplay())
+    current = (selection.headless ? makeHeadlessDisplay(selection.width, selection.height) : makeScreenDisplay())
                    .release();
   }
   return *current;

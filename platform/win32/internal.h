@@ -52,6 +52,10 @@ class Display {
 
 std::unique_ptr<Display> makeSdlDisplay();
 std::unique_ptr<Display> makeHeadlessDisplay(int width, int height);
+// In a browser page (the WebAssembly build) the page's canvas is the screen.
+std::unique_ptr<Display> makeWebDisplay();
+// Sleeping in a page: the page has its turn, then the program goes on.
+void sleepInBrowser(DWORD milliseconds);
 
 // The display in use, made on first use from the selected kind.
 Display& display();

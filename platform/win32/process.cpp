@@ -1,6 +1,9 @@
 // Process facilities of the Win32 subset: the command line, the module
-// handle, the thread id and the process exit.
+// handle, the thread id, sleeping and the process exit.
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +75,16 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
 
 DWORD WINAPI GetCurrentThreadId(void) {
   return static_cast<DWORD>(getpid());
+}
+
+// In a browser page the page has its turn meanwhile (the program's stack is
+// unwound and rewound), so a page that sleeps stays alive.
+void WINAPI Sleep(DWORD milliseconds) {
+#ifdef __EMSCRIPTEN__
+  win32::detail::sleepInBrowser(milliseconds);
+#else
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+#endif
 }
 
 [[noreturn]] void WINAPI ExitProcess(UINT exitCode) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Static checks of a Windows pair: PE kind, GUI subsystem, imports of the
-# saver (system DLLs and the Glide names only), exports of our glide2x.dll.
+# saver (system DLLs and the Glide names only), exports of our glide2x.dll;
+# for the 32-bit pair also what Windows 95 needs: subsystem version 4.0 and
+# only functions from win95-imports.txt.
 # Usage: check-pe.sh i686|x86_64 DIR
 set -euo pipefail
 arch=$1
@@ -45,6 +47,24 @@ for name in $dll_imports; do
   esac
 done
 
+# The 32-bit pair on Windows 95: a 4.0 subsystem version (newer ones do not
+# load there) and only the system functions it implements in full.
+win95_report=""
+if [[ $arch == i686 ]]; then
+  allowed=$(grep -v '^#' "$(dirname "$0")/win95-imports.txt")
+  for file in "$scr" "$dll"; do
+    headers=$($objdump -p "$file")
+    grep -q "MajorSubsystemVersion[[:space:]]*4$" <<<"$headers" && grep -q "MinorSubsystemVersion[[:space:]]*0$" <<<"$headers" ||
+      fail "$(basename "$file") does not have subsystem version 4.0"
+    imports=$($objdump -p "$file" | awk '/DLL Name:/ {dll = tolower($3)} NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ && dll != "glide2x.dll" {print dll, $3}' | sort -u)
+    [[ -n $imports ]] || fail "no system imports read from $(basename "$file")"
+    unknown=$(comm -23 <(echo "$imports") <(echo "$allowed" | sort -u) | tr '\n' ';')
+    [[ -z $unknown ]] || fail "$(basename "$file") imports what Windows 95 lacks: $unknown"
+    win95_report+=" $(basename "$file") $(wc -l <<<"$imports");"
+  done
+  win95_report="; subsystem 4.0, system imports all on the Windows 95 list:$win95_report"
+fi
+
 # The saver's Glide imports, by the library's own names; every one exported.
 glide_imports=$($objdump -p "$scr" | awk '/DLL Name: glide2x.dll/{on=1; next} /DLL Name:/{on=0} on && NF==3 && $2 ~ /^[0-9]+$/ {print $3}' | sort)
 exports=$($objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^[ \t]*\[ *[0-9]+\]/ {print $NF}' | sort)
@@ -59,4 +79,4 @@ done
 $objdump -h "$scr" | grep -q "\.rsrc" || fail "lumvane.scr has no resources"
 strings -el "$scr" | grep -qx "Lumvane" || fail "lumvane.scr has no string \"Lumvane\""
 strings -el "$scr" | grep -qx "1.0.0" || fail "lumvane.scr has no version information"
-echo "ok: $arch $kind GUI; imports $dlls; ${#glide_calls[@]} Glide imports, 20 exports"
+echo "ok: $arch $kind GUI; imports $dlls; ${#glide_calls[@]} Glide imports, 20 exports$win95_report"

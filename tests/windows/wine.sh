@@ -1,24 +1,42 @@
 #!/usr/bin/env bash
-# The 64-bit saver end to end under Wine 64-bit on Xvfb. One prefix and one
-# X server, made by "setup" and removed by "cleanup", serve every scenario.
-# Usage: wine.sh WORK DIST FINDWINDOW setup|cleanup|SCENARIO
+# A Windows saver end to end under Wine on Xvfb: the 64-bit pair under
+# 64-bit Wine, the 32-bit pair under 32-bit Wine (natively, no emulator).
+# One prefix and one X server per pair, made by "setup" and removed by
+# "cleanup", serve every scenario.
+# Usage: wine.sh x64|x86 WORK DIST FINDWINDOW setup|cleanup|SCENARIO [ARGS]
 set -uo pipefail
-work=$1
-dist=$2
-findwindow=$3
-scenario=$4
+arch=$1
+work=$2
+dist=$3
+findwindow=$4
+scenario=$5
+shift 5
 
-export WINEPREFIX=$work/prefix WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all
+if [[ $arch == x86 ]]; then
+  wine=/usr/lib/wine/wine
+  export WINEARCH=win32 WINESERVER=/usr/lib/wine/wineserver32
+else
+  wine=/usr/lib/wine/wine64
+  export WINEARCH=win64 WINESERVER=/usr/lib/wine/wineserver64
+fi
+export WINEPREFIX=$work/prefix WINELOADER=$wine WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export DISPLAY=:73
-wine=/usr/lib/wine/wine64
+# The X server that setup started, on a display number it chose itself.
+[[ -f $work/display ]] && export DISPLAY=:$(cat "$work/display")
 fail() { echo "FAIL: $*"; exit 1; }
 
 # Starts the saver in the background with the given arguments; its exit
 # code lands in $work/exit.
 start() {
-  rm -f "$work/exit"
-  (cd "$dist" && timeout 90 "$wine" ./lumvane.scr "$@" >"$work/saver.log" 2>&1; echo $? >"$work/exit") &
+  rm -f "$work/exit" "$work/saver.pid"
+  (
+    cd "$dist" || exit 1
+    timeout 90 "$wine" ./lumvane.scr "$@" >"$work/saver.log" 2>&1 &
+    echo $! >"$work/saver.pid"
+    wait $!
+    echo $? >"$work/exit"
+  ) &
+  for _ in $(seq 1 50); do [[ -f $work/saver.pid ]] && break; sleep 0.1; done
 }
 # Waits up to $2 seconds for a top-level window titled $1; prints its id.
 wait_window() {
@@ -38,23 +56,33 @@ wait_exit() {
   return 1
 }
 running() { [[ ! -f $work/exit ]]; }
-stop() { pkill -f "lumvane.scr" >/dev/null 2>&1; wait_exit 10 >/dev/null; }
+# Ends this run's saver only (timeout passes the signal on to it).
+stop() {
+  [[ -f $work/saver.pid ]] && kill "$(cat "$work/saver.pid")" >/dev/null 2>&1
+  wait_exit 10 >/dev/null
+}
 focus() { xdotool windowfocus --sync "$1" >/dev/null 2>&1; }
 
 case $scenario in
   setup)
     rm -rf "$work"
     mkdir -p "$work"
-    # 16:10, so that the 4:3 picture has bars beside it.
-    Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # 16:10, so that the 4:3 picture has bars beside it. Xvfb picks a free
+    # display itself and writes its number to the pipe.
+    exec {pipe}<> <(:)
+    Xvfb -displayfd "$pipe" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
     echo $! >"$work/xvfb.pid"
+    read -r -t 20 -u "$pipe" number || fail "Xvfb did not start"
+    exec {pipe}<&-
+    echo "$number" >"$work/display"
+    export DISPLAY=:$number
     for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
     timeout 120 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
-    echo "ok: prefix and X server ready"
+    echo "ok: $arch prefix and X server :$number ready"
     ;;
   cleanup)
-    WINESERVER=/usr/lib/wine/wineserver64 timeout 20 /usr/lib/wine/wineserver64 -k >/dev/null 2>&1
+    timeout 20 "$WINESERVER" -k >/dev/null 2>&1
     [[ -f $work/xvfb.pid ]] && kill "$(cat "$work/xvfb.pid")" 2>/dev/null
     echo "ok"
     ;;
@@ -123,6 +151,48 @@ case $scenario in
     [[ $code == 255 ]] || fail "exit code $code after the assertion, expected 255"
     grep -q "ABNORMAL TERMINATION" "$work/saver.log" || fail "no ABNORMAL TERMINATION on standard error"
     echo "ok: Assertion Failed! box, exit code 255"
+    ;;
+  frames)
+    # Pacing off, until at least 700 swaps are logged; then the A key.
+    # Usage: frames OUT [no-avx2]
+    out=$1
+    rm -f "$out"
+    export FX_GLIDE_SWAPINTERVAL=0 SOFTGLIDE_FRAMES=$out
+    [[ ${2:-} == no-avx2 ]] && export SOFTGLIDE_NO_AVX2=1
+    start /s
+    window=$(wait_window Lumvane 20) || { stop; fail "no Lumvane window"; }
+    for _ in $(seq 1 600); do
+      [[ -f $out && $(wc -l <"$out") -ge 700 ]] && break
+      running || break
+      sleep 0.2
+    done
+    focus "$window"
+    xdotool key a
+    code=$(wait_exit 20) || { stop; fail "the saver did not end after a key"; }
+    [[ $code == 65 ]] || fail "exit code $code after the A key, expected 65"
+    lines=$(wc -l <"$out" 2>/dev/null || echo 0)
+    (( lines >= 700 )) || fail "$lines swaps logged"
+    echo "ok: $lines swaps logged in $out${2:+ ($2)}"
+    ;;
+  cpu)
+    # Not a check: the saver's CPU use at 60 Hz, paced as shipped, over
+    # SECONDS (20 by default) after two seconds of start-up, in percent of
+    # one core. Usage: cpu [SECONDS]
+    seconds=${1:-20}
+    ticks=$(getconf CLK_TCK)
+    start /s
+    wait_window Lumvane 20 >/dev/null || { stop; fail "no Lumvane window"; }
+    sleep 2
+    pid=$(pgrep -P "$(cat "$work/saver.pid")" | head -1)
+    [[ -n $pid ]] || { stop; fail "no saver process"; }
+    t0=$(awk '{print $14 + $15}' "/proc/$pid/stat"); w0=$(date +%s.%N)
+    sleep "$seconds"
+    t1=$(awk '{print $14 + $15}' "/proc/$pid/stat"); w1=$(date +%s.%N)
+    running || fail "the saver ended during the measurement"
+    stop
+    awk -v a="$arch" -v t0="$t0" -v t1="$t1" -v w0="$w0" -v w1="$w1" -v hz="$ticks" 'BEGIN {
+      printf "%s saver CPU use at 60 Hz under Wine, 1280x800 screen: %.1f%% of one core (%.2f CPU s over %.1f s)\n",
+        a, 100 * (t1 - t0) / hz / (w1 - w0), (t1 - t0) / hz, w1 - w0 }'
     ;;
   *)
     fail "unknown scenario $scenario"

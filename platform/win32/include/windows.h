@@ -285,6 +285,7 @@ extern "C" {
 LPSTR WINAPI GetCommandLineA(void);
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 DWORD WINAPI GetCurrentThreadId(void);
+void WINAPI Sleep(DWORD milliseconds);
 [[noreturn]] void WINAPI ExitProcess(UINT exitCode);
 
 // Windows.

@@ -1,0 +1,309 @@
+// The page side of the web display (run before the program starts): the
+// query string as environment and command line, browser input queued as
+// Windows messages, the canvas, the message box overlay, the exit code.
+//
+// What the page shows the outside (tests use it):
+//   window.lumvaneFrames     the frame log ("N HASH" per swap) when SOFTGLIDE_FRAMES is set
+//   window.lumvaneExit       the exit code once the program has ended (undefined before)
+//   window.lumvaneFrameCost  {turns, busyMilliseconds, canvasMilliseconds}: the page's time
+//                            spent in the program (a paced frame is one turn) and, of that,
+//                            in drawing into the canvas, from performance.now()
+
+var lumvanePage = (function () {
+  'use strict';
+
+  const WM_KEYDOWN = 0x100, WM_KEYUP = 0x101, WM_SYSKEYDOWN = 0x104, WM_SYSKEYUP = 0x105;
+  const WM_MOUSEMOVE = 0x200, WM_LBUTTONDOWN = 0x201, WM_LBUTTONUP = 0x202;
+  const WM_RBUTTONDOWN = 0x204, WM_RBUTTONUP = 0x205, WM_MBUTTONDOWN = 0x207, WM_MBUTTONUP = 0x208;
+  const WM_MOUSEWHEEL = 0x20A, WM_CLOSE = 0x10;
+  const MK_LBUTTON = 0x1, MK_RBUTTON = 0x2, MK_SHIFT = 0x4, MK_CONTROL = 0x8, MK_MBUTTON = 0x10;
+  const VK_MENU = 0x12, VK_F10 = 0x79, WHEEL_DELTA = 120;
+
+  // Windows virtual-key codes of the keys whose code names no letter or digit.
+  const namedKeys = {
+    Backspace: 0x08, Tab: 0x09, Enter: 0x0D, NumpadEnter: 0x0D, ShiftLeft: 0x10, ShiftRight: 0x10,
+    ControlLeft: 0x11, ControlRight: 0x11, AltLeft: 0x12, AltRight: 0x12, Pause: 0x13, CapsLock: 0x14,
+    Escape: 0x1B, Space: 0x20, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24, ArrowLeft: 0x25,
+    ArrowUp: 0x26, ArrowRight: 0x27, ArrowDown: 0x28, PrintScreen: 0x2C, Insert: 0x2D, Delete: 0x2E,
+    MetaLeft: 0x5B, MetaRight: 0x5C, ContextMenu: 0x5D, NumpadMultiply: 0x6A, NumpadAdd: 0x6B,
+    NumpadSubtract: 0x6D, NumpadDecimal: 0x6E, NumpadDivide: 0x6F, NumLock: 0x90, ScrollLock: 0x91,
+    Semicolon: 0xBA, Equal: 0xBB, Comma: 0xBC, Minus: 0xBD, Period: 0xBE, Slash: 0xBF, Backquote: 0xC0,
+    BracketLeft: 0xDB, Backslash: 0xDC, BracketRight: 0xDD, Quote: 0xDE,
+  };
+
+  // The key's Windows code: letters follow the layout (the character typed,
+  // as Windows does), everything else the key's place on the keyboard.
+  function virtualKey(event) {
+    if (typeof event.key === 'string' && /^[a-zA-Z]$/.test(event.key)) return event.key.toUpperCase().charCodeAt(0);
+    const code = event.code || '';
+    let match;
+    if ((match = /^Key([A-Z])$/.exec(code))) return match[1].charCodeAt(0);
+    if ((match = /^Digit([0-9])$/.exec(code))) return 0x30 + Number(match[1]);
+    if ((match = /^Numpad([0-9])$/.exec(code))) return 0x60 + Number(match[1]);
+    if ((match = /^F([0-9]+)$/.exec(code)) && Number(match[1]) >= 1 && Number(match[1]) <= 24) {
+      return 0x6F + Number(match[1]);
+    }
+    if (code in namedKeys) return namedKeys[code];
+    return event.keyCode > 0 && event.keyCode < 0xFF ? event.keyCode : 0xFF;
+  }
+
+  const queue = [];
+  const state = {
+    canvas: null, context: null, image: null, width: 0, height: 0, fullscreenAsked: false,
+    boxOpen: false, turnStarted: 0, ended: false,
+  };
+  const cost = { turns: 0, busyMilliseconds: 0, canvasMilliseconds: 0 };
+  let lastMouse = { x: 0, y: 0 };
+
+  function element(id, tag) {
+    let found = document.getElementById(id);
+    if (!found) {
+      found = document.createElement(tag);
+      found.id = id;
+      document.body.appendChild(found);
+    }
+    return found;
+  }
+
+  function askFullscreen() {
+    if (state.fullscreenAsked) return;
+    state.fullscreenAsked = true;
+    const root = document.documentElement;
+    if (root.requestFullscreen) root.requestFullscreen().catch(() => {});
+  }
+
+  function mouseFlags(event) {
+    let flags = 0;
+    if (event.buttons & 1) flags |= MK_LBUTTON;
+    if (event.buttons & 2) flags |= MK_RBUTTON;
+    if (event.buttons & 4) flags |= MK_MBUTTON;
+    if (event.shiftKey) flags |= MK_SHIFT;
+    if (event.ctrlKey) flags |= MK_CONTROL;
+    return flags;
+  }
+
+  // Client coordinates of the screen window, which covers the whole canvas:
+  // the page position scaled to the canvas's pixels, held inside it.
+  function mousePoint(event) {
+    if (!state.canvas) return lastMouse;
+    const box = state.canvas.getBoundingClientRect();
+    const scale = (value, size, pixels) => Math.min(pixels - 1, Math.max(0, Math.floor(value * pixels / size)));
+    lastMouse = {
+      x: box.width > 0 ? scale(event.clientX - box.left, box.width, state.width) : 0,
+      y: box.height > 0 ? scale(event.clientY - box.top, box.height, state.height) : 0,
+    };
+    return lastMouse;
+  }
+
+  function pointParam(point) {
+    return ((point.y & 0xFFFF) << 16) | (point.x & 0xFFFF);
+  }
+
+  function inBox(event) {
+    const box = document.getElementById('lumvane-box');
+    return state.boxOpen && box && box.contains(event.target);
+  }
+
+  // Alt held, Alt itself and F10 make system keys; lParam carries the repeat
+  // count 1, the context bit with Alt, and for a release or a repeat the
+  // previous-state bit, for a release the transition bit.
+  function onKey(event) {
+    if (state.boxOpen) {
+      if (event.type === 'keydown' && (event.key === 'Enter' || event.key === 'Escape' || event.key === ' ')) {
+        closeBox();
+      }
+      event.preventDefault();
+      return;
+    }
+    askFullscreen();
+    const release = event.type === 'keyup';
+    const key = virtualKey(event);
+    const altHeld = event.altKey || (key === VK_MENU && !release);
+    const system = altHeld || key === VK_F10 || key === VK_MENU;
+    let bits = 1;
+    if (altHeld) bits |= 1 << 29;
+    if (release || event.repeat) bits |= 1 << 30;
+    if (release) bits |= 1 << 31;
+    const message = system ? (release ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (release ? WM_KEYUP : WM_KEYDOWN);
+    queue.push([message, key, bits | 0]);
+    event.preventDefault();
+  }
+
+  function onMouseMove(event) {
+    if (inBox(event)) return;
+    queue.push([WM_MOUSEMOVE, mouseFlags(event), pointParam(mousePoint(event))]);
+  }
+
+  function onButton(event) {
+    if (inBox(event)) return;
+    const down = event.type === 'mousedown';
+    if (down) askFullscreen();
+    const messages = [[WM_LBUTTONDOWN, WM_LBUTTONUP], [WM_MBUTTONDOWN, WM_MBUTTONUP], [WM_RBUTTONDOWN, WM_RBUTTONUP]];
+    const pair = messages[event.button];
+    if (!pair) return;
+    queue.push([down ? pair[0] : pair[1], mouseFlags(event), pointParam(mousePoint(event))]);
+  }
+
+  // One notch per event, away from the user positive, as Windows counts it.
+  function onWheel(event) {
+    if (inBox(event)) return;
+    if (event.deltaY === 0) return;
+    const delta = event.deltaY < 0 ? WHEEL_DELTA : -WHEEL_DELTA;
+    queue.push([WM_MOUSEWHEEL, ((delta & 0xFFFF) << 16) | mouseFlags(event), pointParam(mousePoint(event))]);
+    event.preventDefault();
+  }
+
+  function closeBox() {
+    const box = document.getElementById('lumvane-box');
+    if (box) box.hidden = true;
+    state.boxOpen = false;
+  }
+
+  function listen() {
+    window.addEventListener('keydown', onKey, true);
+    window.addEventListener('keyup', onKey, true);
+    window.addEventListener('mousemove', onMouseMove, true);
+    window.addEventListener('mousedown', onButton, true);
+    window.addEventListener('mouseup', onButton, true);
+    window.addEventListener('wheel', onWheel, { capture: true, passive: false });
+    window.addEventListener('contextmenu', (event) => event.preventDefault(), true);
+    window.addEventListener('pagehide', () => queue.push([WM_CLOSE, 0, 0]));
+  }
+
+  // The page's query string: cmd= is the command line's tail (default /s),
+  // every other pair an environment variable.
+  function startup(module) {
+    const query = new URLSearchParams(window.location.search);
+    const tail = query.has('cmd') ? query.get('cmd') : '/s';
+    // (No destructuring here: emscripten's JavaScript optimizer does not take it.)
+    const environment = [];
+    query.forEach((value, name) => {
+      if (name !== 'cmd') environment.push({ name: name, value: value });
+    });
+    // Set to anything but nothing, the frame log goes to the page (runlog.cpp).
+    if (query.get('SOFTGLIDE_FRAMES')) window.lumvaneFrames = [];
+    module.preRun = (module.preRun || []).concat([() => {
+      environment.forEach((pair) => { ENV[pair.name] = pair.value; });
+      // The Win32 layer builds GetCommandLineA from the process's arguments.
+      FS.writeFile('/proc/self/cmdline', ['lumvane'].concat(tail.split(/[ \t]+/).filter((part) => part !== ''))
+        .map((part) => part + '\0').join(''));
+    }]);
+    module.onExit = (code) => page.ended(code);
+    module.onAbort = (reason) => page.ended(undefined, reason);
+    module.print = (text) => console.log(text);
+    module.printErr = (text) => console.error(text);
+    listen();
+  }
+
+  const page = {
+    get boxOpen() { return state.boxOpen; },
+    get turnStarted() { return state.turnStarted; },
+
+    open(width, height) {
+      state.width = width;
+      state.height = height;
+      state.canvas = element('lumvane-screen', 'canvas');
+      state.canvas.width = width;
+      state.canvas.height = height;
+      // Desynchronized: the canvas is shown without waiting for the rest of
+      // the page to be composited, which halves the cost of putImageData.
+      state.context = state.canvas.getContext('2d', { alpha: false, desynchronized: true });
+      state.context.imageSmoothingEnabled = false;
+      state.turnStarted = performance.now();
+    },
+
+    show(shown, title) {
+      if (state.canvas) state.canvas.hidden = !shown;
+      if (shown && title) document.title = title;
+    },
+
+    setCursor(visible) {
+      document.documentElement.style.cursor = visible ? '' : 'none';
+    },
+
+    // The pixels are width x height words in the program's memory, bytes
+    // R, G, B, A; the memory may have grown (and moved) since the last call.
+    present(pixels, left, top, right, bottom) {
+      if (!state.image || state.image.data.buffer !== HEAPU8.buffer || state.image.pointer !== pixels) {
+        const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, state.width * state.height * 4);
+        state.image = new ImageData(bytes, state.width, state.height);
+        state.image.pointer = pixels;
+      }
+      const started = performance.now();
+      state.context.putImageData(state.image, 0, 0, left, top, right - left, bottom - top);
+      cost.canvasMilliseconds += performance.now() - started;
+    },
+
+    takeInput(records, capacity) {
+      const count = Math.min(capacity, queue.length);
+      for (let i = 0; i < count; ++i) {
+        const record = queue.shift();
+        HEAP32[(records >> 2) + i * 3] = record[0];
+        HEAP32[(records >> 2) + i * 3 + 1] = record[1];
+        HEAP32[(records >> 2) + i * 3 + 2] = record[2];
+      }
+      return count;
+    },
+
+    showBox(caption, text, error) {
+      (error ? console.error : console.log)(caption + ': ' + text);
+      const box = element('lumvane-box', 'div');
+      box.textContent = '';
+      const title = document.createElement('h1');
+      title.textContent = caption;
+      const body = document.createElement('p');
+      body.textContent = text;
+      const ok = document.createElement('button');
+      ok.textContent = 'OK';
+      ok.addEventListener('click', closeBox);
+      box.append(title, body, ok);
+      box.hidden = false;
+      state.boxOpen = true;
+      document.documentElement.style.cursor = '';
+      ok.focus();
+    },
+
+    // Gives the browser its turn; the time until the program comes back is
+    // not the program's. A turn's cost runs from its start to the moment the
+    // page is back in the browser's event loop (a microtask after the stack
+    // has unwound).
+    sleep(milliseconds, wakeUp) {
+      const started = state.turnStarted;
+      queueMicrotask(() => {
+        cost.turns += 1;
+        cost.busyMilliseconds += performance.now() - started;
+      });
+      const resume = () => {
+        state.turnStarted = performance.now();
+        wakeUp();
+      };
+      if (milliseconds > 0) {
+        setTimeout(resume, milliseconds);
+      } else {
+        // A zero timeout is held back to 4 ms once they nest; a message is not.
+        const channel = new MessageChannel();
+        channel.port1.onmessage = resume;
+        channel.port2.postMessage(0);
+      }
+    },
+
+    ended(code, reason) {
+      if (state.ended) return;
+      state.ended = true;
+      closeBox();
+      document.documentElement.style.cursor = '';
+      const status = element('lumvane-status', 'div');
+      status.hidden = false;
+      if (code === undefined) {
+        status.textContent = 'Lumvane stopped: ' + reason;
+        window.lumvaneExit = -1;
+      } else {
+        status.textContent = 'Lumvane ended with exit code ' + code;
+        window.lumvaneExit = code;
+      }
+    },
+  };
+  window.lumvaneFrameCost = cost;
+  startup(Module);
+  return page;
+})();

@@ -1,0 +1,157 @@
+// The web display (WebAssembly in a browser page): a 640x480 screen drawn
+// into the page's canvas, browser input as the Windows messages it stands
+// for, message boxes as an overlay, and sleeping as giving the page its turn.
+// The page side of all this is web/page.js.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "damage.h"
+#include "internal.h"
+
+// The page's side, through the object that web/page.js sets up.
+EM_JS(void, lumvane_page_open, (int width, int height), { lumvanePage.open(width, height); });
+EM_JS(void, lumvane_page_show, (int shown, const char* title), {
+  lumvanePage.show(shown !== 0, UTF8ToString(title));
+});
+EM_JS(void, lumvane_page_set_cursor, (int visible), { lumvanePage.setCursor(visible !== 0); });
+EM_JS(void, lumvane_page_present, (const void* pixels, int left, int top, int right, int bottom), {
+  lumvanePage.present(pixels, left, top, right, bottom);
+});
+EM_JS(int, lumvane_page_take_input, (std::int32_t* records, int capacity), {
+  return lumvanePage.takeInput(records, capacity);
+});
+EM_JS(void, lumvane_page_show_box, (const char* caption, const char* text, int error), {
+  lumvanePage.showBox(UTF8ToString(caption), UTF8ToString(text), error !== 0);
+});
+EM_JS(int, lumvane_page_box_open, (), { return lumvanePage.boxOpen ? 1 : 0; });
+EM_JS(double, lumvane_page_turn_started, (), { return lumvanePage.turnStarted; });
+// Unwinds to the browser's event loop and comes back after the time given
+// (listed in ASYNCIFY_IMPORTS).
+EM_JS(void, lumvane_page_sleep, (int milliseconds), {
+  return Asyncify.handleSleep(function(wakeUp) { lumvanePage.sleep(milliseconds, wakeUp); });
+});
+
+namespace win32::detail {
+namespace {
+
+constexpr int screenWidth = 640;
+constexpr int screenHeight = 480;
+// A page that has not had its turn for this long stutters; the picture and
+// input only move while it has.
+constexpr double longestTurnMilliseconds = 1000.0 / 60.0;
+// How often a wait for input or for a message box looks again.
+constexpr DWORD pollMilliseconds = 10;
+// A record from the page: message, wParam, lParam. WM_CLOSE stands for the
+// page being left.
+constexpr int recordWords = 3;
+
+class WebDisplay final : public Display {
+ public:
+  bool open() override {
+    if (!opened_) {
+      screen_.assign(static_cast<std::size_t>(screenWidth) * screenHeight, 0);
+      page_.assign(screen_.size(), 0xFF000000u);
+      lumvane_page_open(screenWidth, screenHeight);
+      opened_ = true;
+    }
+    return true;
+  }
+
+  int width() const override { return screenWidth; }
+  int height() const override { return screenHeight; }
+
+  void setWindowShown(bool shown, const std::string& title) override { lumvane_page_show(shown, title.c_str()); }
+
+  void setCursorVisible(bool visible) override { lumvane_page_set_cursor(visible); }
+
+  void beginGetMessage(int, std::deque<InputEvent>&) override {}
+
+  bool collectInput(std::deque<InputEvent>& input, bool wait) override {
+    while (!takeFromPage(input) && wait) {
+      Sleep(pollMilliseconds);
+    }
+    return true;
+  }
+
+  Memory screenMemory() override { return {screen_.data(), static_cast<std::size_t>(screenWidth)}; }
+
+  // The canvas takes bytes R, G, B, A: the changed part of the screen is
+  // converted to that order and drawn. The browser shows it once the page
+  // has its turn, which a program that never sleeps (pacing off) gets here.
+  void present(const std::vector<RECT>& changedParts) override {
+    const RECT changed = boundingBox(changedParts);
+    const int left = std::clamp<int>(changed.left, 0, screenWidth);
+    const int top = std::clamp<int>(changed.top, 0, screenHeight);
+    const int right = std::clamp<int>(changed.right, left, screenWidth);
+    const int bottom = std::clamp<int>(changed.bottom, top, screenHeight);
+    if (left < right && top < bottom) {
+      for (int y = top; y < bottom; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * screenWidth;
+        for (int x = left; x < right; ++x) {
+          const std::uint32_t pixel = screen_[row + x];
+          page_[row + x] = 0xFF000000u | (pixel & 0x0000FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
+        }
+      }
+      lumvane_page_present(page_.data(), left, top, right, bottom);
+    }
+    if (emscripten_get_now() - lumvane_page_turn_started() > longestTurnMilliseconds) {
+      Sleep(0);
+    }
+  }
+
+  // Modal as on Windows: the program waits until the box is dismissed.
+  int messageBox(HWND, const char* text, const char* caption, UINT type) override {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    lumvane_page_show_box(caption, text, (type & MB_ICONERROR) != 0);
+    while (lumvane_page_box_open() != 0) {
+      Sleep(pollMilliseconds);
+    }
+    return IDOK;
+  }
+
+ private:
+  // True when anything arrived; the page being left is a close request
+  // posted to the active window, as the desktop's would be.
+  static bool takeFromPage(std::deque<InputEvent>& input) {
+    std::array<std::int32_t, 64 * recordWords> records;
+    bool any = false;
+    for (;;) {
+      const int count = lumvane_page_take_input(records.data(), static_cast<int>(records.size() / recordWords));
+      for (int i = 0; i < count; ++i) {
+        const auto message = static_cast<UINT>(records[i * recordWords]);
+        const auto wParam = static_cast<WPARAM>(static_cast<std::uint32_t>(records[i * recordWords + 1]));
+        const auto lParam = static_cast<LPARAM>(records[i * recordWords + 2]);
+        if (message == WM_CLOSE) {
+          if (const HWND window = GetActiveWindow()) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+          }
+        } else {
+          input.push_back({message, wParam, lParam});
+        }
+        any = true;
+      }
+      if (count < static_cast<int>(records.size() / recordWords)) {
+        return any;
+      }
+    }
+  }
+
+  bool opened_ = false;
+  std::vector<std::uint32_t> screen_;  // 0x00RRGGBB, as GDI draws
+  std::vector<std::uint32_t> page_;    // bytes R, G, B, A, as the canvas takes them
+};
+
+}  // namespace
+
+std::unique_ptr<Display> makeWebDisplay() {
+  return std::make_unique<WebDisplay>();
+}
+
+void sleepInBrowser(DWORD milliseconds) {
+  lumvane_page_sleep(static_cast<int>(std::min<DWORD>(milliseconds, 0x7FFFFFFF)));
+}
+
+}  // namespace win32::detail

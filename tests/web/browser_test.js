@@ -1,0 +1,443 @@
+// Runs the web build of the saver in headless Chromium, driven through the
+// DevTools protocol over a pipe, served by python3's http.server, and checks
+// what the page shows: frames, exit codes, the notice, the frame cost.
+//
+//   node browser_test.js PAGE_DIR HOST_FRAMES OUT_DIR
+//
+// PAGE_DIR holds index.html, lumvane.js and lumvane.wasm; HOST_FRAMES is the
+// native build's SOFTGLIDE_FRAMES log of the same run (pacing off); OUT_DIR
+// receives the screenshot and the measured frame cost.
+'use strict';
+
+const childProcess = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+
+const [pageDir, hostFramesPath, outDir] = process.argv.slice(2);
+if (!pageDir || !hostFramesPath || !outDir) {
+  console.error('usage: node browser_test.js PAGE_DIR HOST_FRAMES OUT_DIR');
+  process.exit(2);
+}
+
+const sleep = (milliseconds) => new Promise((resolve) => setTimeout(resolve, milliseconds));
+
+// The DevTools protocol on file descriptors 3 (to the browser) and 4 (from
+// it): JSON messages, each ended by a zero byte.
+class Browser {
+  constructor() {
+    this.profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvane-chromium-'));
+    this.process = childProcess.spawn('chromium', [
+      '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', '--no-first-run', '--remote-debugging-pipe',
+      '--window-size=1000,600', `--user-data-dir=${this.profile}`, 'about:blank',
+    ], { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
+    this.process.stderr.on('data', () => {});
+    this.nextId = 1;
+    this.pending = new Map();
+    this.listeners = [];
+    let buffered = Buffer.alloc(0);
+    this.process.stdio[4].on('data', (chunk) => {
+      buffered = Buffer.concat([buffered, chunk]);
+      let end;
+      while ((end = buffered.indexOf(0)) >= 0) {
+        const message = JSON.parse(buffered.subarray(0, end).toString('utf8'));
+        buffered = buffered.subarray(end + 1);
+        this.receive(message);
+      }
+    });
+    this.exited = new Promise((resolve) => this.process.on('exit', resolve));
+  }
+
+  receive(message) {
+    if (message.id !== undefined && this.pending.has(message.id)) {
+      const { resolve, reject, method } = this.pending.get(message.id);
+      this.pending.delete(message.id);
+      if (message.error) reject(new Error(`${method}: ${message.error.message}`));
+      else resolve(message.result);
+      return;
+    }
+    for (const listener of this.listeners) listener(message);
+  }
+
+  send(method, params = {}, sessionId = undefined) {
+    const id = this.nextId++;
+    const message = { id, method, params };
+    if (sessionId) message.sessionId = sessionId;
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, { resolve, reject, method });
+      this.process.stdio[3].write(JSON.stringify(message) + '\0');
+    });
+  }
+
+  async close() {
+    try {
+      await Promise.race([this.send('Browser.close'), sleep(3000)]);
+    } catch (error) {
+      // The browser may be gone already.
+    }
+    await Promise.race([this.exited, sleep(3000)]);
+    this.process.kill('SIGKILL');
+    fs.rmSync(this.profile, { recursive: true, force: true });
+  }
+
+  // A new tab on the URL; its messages to the console are collected.
+  async open(url) {
+    const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
+    const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
+    const page = new Page(this, targetId, sessionId);
+    await page.send('Runtime.enable');
+    await page.send('Page.enable');
+    await page.send('Page.navigate', { url });
+    return page;
+  }
+}
+
+class Page {
+  constructor(browser, targetId, sessionId) {
+    this.browser = browser;
+    this.targetId = targetId;
+    this.sessionId = sessionId;
+    this.console = [];
+    browser.listeners.push((message) => {
+      if (message.sessionId !== sessionId) return;
+      if (message.method === 'Runtime.consoleAPICalled') {
+        this.console.push(message.params.args.map((arg) => arg.value).join(' '));
+      }
+      if (message.method === 'Runtime.exceptionThrown') {
+        this.console.push('exception: ' + message.params.exceptionDetails.text + ' ' +
+                          JSON.stringify(message.params.exceptionDetails.exception?.description || ''));
+      }
+    });
+  }
+
+  send(method, params = {}) {
+    return this.browser.send(method, params, this.sessionId);
+  }
+
+  async evaluate(expression) {
+    const result = await this.send('Runtime.evaluate', { expression, returnByValue: true, awaitPromise: true });
+    if (result.exceptionDetails) throw new Error(`${expression}: ${result.exceptionDetails.text}`);
+    return result.result.value;
+  }
+
+  // Polls until the expression is truthy; its last value either way.
+  async waitFor(expression, timeoutMilliseconds) {
+    const deadline = Date.now() + timeoutMilliseconds;
+    let value;
+    while (Date.now() < deadline) {
+      value = await this.evaluate(expression);
+      if (value) return value;
+      await sleep(50);
+    }
+    return value;
+  }
+
+  async key(code, key, keyCode) {
+    for (const type of ['keyDown', 'keyUp']) {
+      await this.send('Input.dispatchKeyEvent', { type, code, key, windowsVirtualKeyCode: keyCode,
+                                                 text: type === 'keyDown' ? key : undefined });
+    }
+  }
+
+  mouseMove(x, y) {
+    return this.send('Input.dispatchMouseEvent', { type: 'mouseMoved', x, y });
+  }
+
+  async screenshot(file) {
+    const { data } = await this.send('Page.captureScreenshot', { format: 'png' });
+    fs.writeFileSync(file, Buffer.from(data, 'base64'));
+  }
+
+  close() {
+    return this.browser.send('Target.closeTarget', { targetId: this.targetId });
+  }
+}
+
+// python3's http.server on a port the system picks, on the loopback only.
+async function startServer(directory) {
+  const server = childProcess.spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1',
+                                                '--directory', directory],
+                                    { stdio: ['ignore', 'pipe', 'pipe'] });
+  let output = '';
+  const port = await new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error('http.server did not start: ' + output)), 10000);
+    server.stdout.on('data', (chunk) => {
+      output += chunk;
+      const match = /port (\d+)/.exec(output);
+      if (match) {
+        clearTimeout(timer);
+        resolve(Number(match[1]));
+      }
+    });
+    server.on('exit', () => reject(new Error('http.server ended: ' + output)));
+  });
+  server.stderr.on('data', () => {});
+  return { port, stop: () => server.kill() };
+}
+
+const results = [];
+function check(name, passed, detail) {
+  results.push({ name, passed });
+  console.log(`${passed ? 'ok  ' : 'FAIL'} ${name}${detail ? ': ' + detail : ''}`);
+}
+
+// What a PNG screenshot shows, decoded in the page itself: inside the
+// canvas's box, the pixels that are lit; outside it, any that are not black.
+async function screenshotContent(page, file) {
+  const data = fs.readFileSync(file).toString('base64');
+  return page.evaluate(`(async () => {
+    const image = await createImageBitmap(await (await fetch('data:image/png;base64,${data}')).blob());
+    const canvas = new OffscreenCanvas(image.width, image.height);
+    const context = canvas.getContext('2d');
+    context.drawImage(image, 0, 0);
+    const pixels = context.getImageData(0, 0, image.width, image.height).data;
+    const box = document.getElementById('lumvane-screen').getBoundingClientRect();
+    const scale = image.width / window.innerWidth;
+    const left = Math.round(box.left * scale), right = Math.round(box.right * scale);
+    const top = Math.round(box.top * scale), bottom = Math.round(box.bottom * scale);
+    let lit = 0, barsLit = 0;
+    for (let y = 0; y < image.height; ++y) {
+      for (let x = 0; x < image.width; ++x) {
+        const i = (y * image.width + x) * 4;
+        const sum = pixels[i] + pixels[i + 1] + pixels[i + 2];
+        const inside = x >= left && x < right && y >= top && y < bottom;
+        if (inside && sum > 60) lit += 1;
+        if (!inside && sum > 0) barsLit += 1;
+      }
+    }
+    return { lit, barsLit, width: image.width, height: image.height, box: [box.width, box.height] };
+  })()`);
+}
+
+// How many screen pixels of the picture (outside the status line) have a
+// colour that no canvas pixel has: nearest sampling only repeats canvas
+// pixels, any smoothing blends new colours at every edge.
+async function foreignColours(page, file) {
+  const data = fs.readFileSync(file).toString('base64');
+  return page.evaluate(`(async () => {
+    const image = await createImageBitmap(await (await fetch('data:image/png;base64,${data}')).blob());
+    const shot = new OffscreenCanvas(image.width, image.height).getContext('2d');
+    shot.drawImage(image, 0, 0);
+    const pixels = shot.getImageData(0, 0, image.width, image.height).data;
+    const canvas = document.getElementById('lumvane-screen');
+    const source = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    const palette = new Set();
+    for (let i = 0; i < source.length; i += 4) palette.add((source[i] << 16) | (source[i + 1] << 8) | source[i + 2]);
+    const scale = image.width / window.innerWidth;
+    const box = canvas.getBoundingClientRect();
+    const status = document.getElementById('lumvane-status').getBoundingClientRect();
+    let counted = 0, foreign = 0;
+    for (let y = Math.ceil(box.top * scale); y < Math.floor(box.bottom * scale); ++y) {
+      for (let x = Math.ceil(box.left * scale); x < Math.floor(box.right * scale); ++x) {
+        if (y >= status.top * scale - 1 && y < status.bottom * scale + 1) continue;
+        const i = (y * image.width + x) * 4;
+        counted += 1;
+        if (!palette.has((pixels[i] << 16) | (pixels[i + 1] << 8) | pixels[i + 2])) foreign += 1;
+      }
+    }
+    return { counted, foreign };
+  })()`);
+}
+
+// The canvas's picture back in 5-6-5 words (the page shows each channel by
+// bit replication, so the top bits are the word's), hashed with 64-bit
+// FNV-1a over their little-endian bytes, top row first: the frame log's
+// hash of what the page shows, worked out here and not by the program. The
+// last line of the frame log is taken in the same turn of the page.
+async function canvasAgainstFrameLog(page) {
+  return page.evaluate(`(() => {
+    const canvas = document.getElementById('lumvane-screen');
+    const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    const prime = 0x100000001b3n, mask = (1n << 64n) - 1n;
+    let hash = 0xcbf29ce484222325n;
+    for (let i = 0; i < pixels.length; i += 4) {
+      const word = ((pixels[i] >> 3) << 11) | ((pixels[i + 1] >> 2) << 5) | (pixels[i + 2] >> 3);
+      hash = ((hash ^ BigInt(word & 0xFF)) * prime) & mask;
+      hash = ((hash ^ BigInt(word >> 8)) * prime) & mask;
+    }
+    const frames = window.lumvaneFrames;
+    return { canvas: hash.toString(16).padStart(16, '0'), logged: frames[frames.length - 1] };
+  })()`);
+}
+
+async function main() {
+  fs.mkdirSync(outDir, { recursive: true });
+  const hostFrames = fs.readFileSync(hostFramesPath, 'utf8').split('\n').filter((line) => line !== '');
+  const server = await startServer(pageDir);
+  const browser = new Browser();
+  const base = `http://127.0.0.1:${server.port}/index.html`;
+  try {
+    // Pacing off, with the frame log: the same frames as the native build.
+    {
+      const page = await browser.open(`${base}?FX_GLIDE_SWAPINTERVAL=0&SOFTGLIDE_FRAMES=1`);
+      const count = await page.waitFor('(window.lumvaneFrames || []).length >= 700 && window.lumvaneFrames.length',
+                                       60000);
+      const frames = (await page.evaluate('window.lumvaneFrames.slice(0, 700)')) || [];
+      const firstDifference = frames.findIndex((line, i) => line !== hostFrames[i]);
+      check('unpaced frame log equals the native one for 700 frames',
+            frames.length === 700 && hostFrames.length >= 700 && firstDifference < 0,
+            `${count} frames in the page, ${hostFrames.length} native` +
+            (firstDifference >= 0 ? `; first difference at line ${firstDifference + 1}: ` +
+             `${frames[firstDifference]} vs ${hostFrames[firstDifference]}` : ''));
+      await page.close();
+    }
+
+    // Paced: stars after 3 s; the frame cost; the A key ends it with 65
+    // after the twenty frames of the wipe.
+    {
+      const page = await browser.open(`${base}?SOFTGLIDE_FRAMES=1`);
+      await page.waitFor('(window.lumvaneFrames || []).length > 0', 10000);
+      const startedAt = Date.now();
+      await sleep(1000);
+      const framesAtOne = await page.evaluate('window.lumvaneFrames.length');
+      await sleep(2000);
+      const framesAtThree = await page.evaluate('window.lumvaneFrames.length');
+      const seconds = (Date.now() - startedAt - 1000) / 1000;
+      const shot = path.join(outDir, 'paced-3s.png');
+      await page.screenshot(shot);
+      const shown = await screenshotContent(page, shot);
+      const ratio = shown.box[0] / shown.box[1];
+      check('paced: the screenshot after 3 s shows stars in a 4:3 picture between black bars',
+            shown.lit >= 200 && shown.lit < shown.width * shown.height / 4 && shown.barsLit === 0 &&
+            Math.abs(ratio - 4 / 3) < 0.01,
+            `${shown.lit} lit pixels in the picture, ${shown.barsLit} in the bars, picture ` +
+            `${shown.box[0]}x${shown.box[1]} in ${shown.width}x${shown.height}`);
+      const foreign = await foreignColours(page, shot);
+      check('paced: the picture is scaled with nearest sampling (no blended colours)',
+            foreign.counted > 100000 && foreign.foreign <= foreign.counted / 1000,
+            `${foreign.foreign} of ${foreign.counted} screen pixels have a colour the canvas does not hold`);
+      const { canvas, logged } = await canvasAgainstFrameLog(page);
+      check('paced: the canvas shows the last logged frame exactly', logged.endsWith(' ' + canvas),
+            `canvas ${canvas}, last logged "${logged}"`);
+      const framesBefore = await page.evaluate('window.lumvaneFrames.length');
+      const rate = (framesAtThree - framesAtOne) / seconds;
+      check('paced: at most 60 frames a second', rate > 20 && rate < 62, `${rate.toFixed(1)} frames a second`);
+      await page.key('KeyA', 'a', 65);
+      const code = await page.waitFor('window.lumvaneExit', 10000);
+      const framesAfter = await page.evaluate('window.lumvaneFrames.length');
+      check('paced: the A key ends it with 65 after the wipe', code === 65 && framesAfter - framesBefore >= 20,
+            `exit ${code}, ${framesAfter - framesBefore} frames after the key`);
+      await page.close();
+    }
+
+    // The page as users open it (no frame log): its time per frame at 60 Hz
+    // in the opening (noise field and stars, seconds 1 to 4) and in the
+    // flight (seconds 5.5 to 7.5); measured and reported, not judged. Then
+    // five mouse moves end it with 0 (no button or modifier held).
+    {
+      const page = await browser.open(base);
+      await page.waitFor('window.lumvaneFrameCost && window.lumvaneFrameCost.turns > 0', 10000);
+      const sample = () => page.evaluate('({ ...window.lumvaneFrameCost })');
+      const phase = (first, last) => {
+        const turns = last.turns - first.turns;
+        return `${((last.busyMilliseconds - first.busyMilliseconds) / Math.max(turns, 1)).toFixed(3)} ms ` +
+               `over ${turns} frames`;
+      };
+      await sleep(1000);
+      const openingStart = await sample();
+      await sleep(3000);
+      const openingEnd = await sample();
+      await sleep(1500);
+      const flightStart = await sample();
+      await sleep(2000);
+      const flightEnd = await sample();
+      const report = `the page's time per frame: opening ${phase(openingStart, openingEnd)}, ` +
+                     `flight ${phase(flightStart, flightEnd)}`;
+      fs.writeFileSync(path.join(outDir, 'frame-cost.txt'), report + '\n');
+      console.log(`     ${report}`);
+      const before = await page.evaluate('window.lumvaneExit');
+      for (let i = 1; i <= 5; ++i) {
+        await page.mouseMove(100 + 20 * i, 100 + 10 * i);
+        await sleep(100);
+      }
+      const code = await page.waitFor('window.lumvaneExit !== undefined', 10000) &&
+                   await page.evaluate('window.lumvaneExit');
+      check('paced: five mouse moves end it with 0', before === undefined && code === 0,
+            `before the moves ${before}, after ${code}`);
+      await page.close();
+    }
+
+    // Keys and pointer flags as Windows codes, read back from the exit code:
+    // the key's virtual-key code, or the fifth move's MK_ flags. F10 and keys
+    // with Alt are system keys, which do not end the saver. Codes from the
+    // Windows virtual-key and MK_ tables.
+    const endings = [
+      // A call trace has no file to go to in a page: it is refused with a
+      // line on the console, and the saver runs on.
+      { name: 'Escape (trace asked for)', query: '?SOFTGLIDE_TRACE=trace.txt', keys: [['Escape', 'Escape', 27]],
+        expected: 27, console: 'SOFTGLIDE_TRACE is not written in a browser page' },
+      { name: 'the left arrow', keys: [['ArrowLeft', 'ArrowLeft', 37]], expected: 37 },
+      { name: 'the digit 7', keys: [['Digit7', '7', 55]], expected: 55 },
+      { name: 'F10, then Alt+X, then Space',
+        keys: [['F10', 'F10', 121], ['KeyX', 'x', 88, 1], ['Space', ' ', 32]], expected: 32 },
+      { name: 'five moves with Shift held', moves: { modifiers: 8 }, expected: 4 },
+      { name: 'five moves with the left button held', moves: { buttons: 1 }, expected: 1 },
+    ];
+    for (const ending of endings) {
+      const page = await browser.open(base + (ending.query || ''));
+      await page.waitFor('window.lumvaneFrameCost && window.lumvaneFrameCost.turns > 0', 10000);
+      for (const [code, key, keyCode, modifiers] of ending.keys || []) {
+        for (const type of ['keyDown', 'keyUp']) {
+          await page.send('Input.dispatchKeyEvent', { type, code, key, windowsVirtualKeyCode: keyCode,
+                                                      modifiers: modifiers || 0 });
+        }
+        await sleep(100);
+      }
+      for (let i = 1; ending.moves && i <= 5; ++i) {
+        await page.send('Input.dispatchMouseEvent', { type: 'mouseMoved', x: 100 + 20 * i, y: 100, ...ending.moves });
+        await sleep(50);
+      }
+      const code = await page.waitFor('window.lumvaneExit !== undefined', 10000) &&
+                   await page.evaluate('window.lumvaneExit');
+      const said = !ending.console || page.console.some((line) => line.includes(ending.console));
+      check(`${ending.name} ends it with ${ending.expected}`, code === ending.expected && said,
+            `exit ${code}` + (said ? '' : `; the console lacks "${ending.console}"`));
+      await page.close();
+    }
+
+    // No board: the assertion's message box, then exit code 255.
+    {
+      const page = await browser.open(`${base}?FX_GLIDE_NO_BOARD=1`);
+      const text = await page.waitFor(
+        'document.getElementById("lumvane-box") && !document.getElementById("lumvane-box").hidden && ' +
+        'document.getElementById("lumvane-box").textContent', 10000);
+      await page.evaluate('document.querySelector("#lumvane-box button").click()');
+      const code = await page.waitFor('window.lumvaneExit !== undefined', 10000) &&
+                   await page.evaluate('window.lumvaneExit');
+      check('no board: the assertion box, then 255', String(text).startsWith('Assertion Failed!') && code === 255,
+            `box "${text}", exit ${code}`);
+      await page.close();
+    }
+
+    // Any command line but /s: the notice, dismissed, then exit code 0.
+    {
+      const page = await browser.open(`${base}?cmd=/c`);
+      const text = await page.waitFor(
+        'document.getElementById("lumvane-box") && !document.getElementById("lumvane-box").hidden && ' +
+        'document.getElementById("lumvane-box").textContent', 10000);
+      const stillRunning = await page.evaluate('window.lumvaneExit === undefined');
+      await page.send('Input.dispatchKeyEvent', { type: 'keyDown', code: 'Enter', key: 'Enter',
+                                                  windowsVirtualKeyCode: 13 });
+      const code = await page.waitFor('window.lumvaneExit !== undefined', 10000) &&
+                   await page.evaluate('window.lumvaneExit');
+      const status = await page.evaluate('document.getElementById("lumvane-status").textContent');
+      check('cmd=/c shows the notice and ends with 0',
+            text === 'NoticePreferences are not available in this versionOK' && stillRunning && code === 0 &&
+            status.includes('exit code 0'),
+            `box "${text}", exit ${code}, status "${status}"`);
+      await page.close();
+    }
+  } finally {
+    await browser.close();
+    server.stop();
+  }
+  const failed = results.filter((result) => !result.passed).length;
+  console.log(`${results.length - failed} passed, ${failed} failed`);
+  process.exit(failed === 0 ? 0 : 1);
+}
+
+main().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});
