@@ -2,6 +2,9 @@
 // rules, the no-board switch, presenting and swap pacing.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -308,6 +311,93 @@ TEST(Swap, PacedToSixtyHertzUnlessOverridden) {
   });
   EXPECT_GT(std::atof(run["paced"].c_str()), 150.0);  // twelve periods of 16.7 ms, less the first
   EXPECT_LT(std::atof(run["unpaced"].c_str()), 150.0);
+}
+
+double swapMilliseconds(int swaps) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < swaps; ++i) grBufferSwap(1);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() * 1000;
+}
+
+// FX_GLIDE_SWAPINTERVAL takes 0 to 60; any other value is ignored with one
+// line on standard error, and the program's own interval (1) paces the
+// swaps: six of them span at least five 16.7 ms periods, 83 ms. A value
+// taken as given would pace at its own rate: "2" spans ten periods. An alarm
+// ends a child that sleeps for long (2^31-1 retraces is a year).
+TEST(Swap, TheIntervalOverrideIsCheckedAndBounded) {
+  const struct {
+    const char* value;
+    bool reported;
+    double atLeast, below;  // milliseconds for six swaps
+  } cases[] = {
+      {"2147483647", true, 80, 1000}, {"99999999999", true, 80, 1000}, {"2147483648", true, 80, 1000},
+      {"abc", true, 80, 1000},        {"-1", true, 80, 1000},          {"61", true, 80, 1000},
+      {" 1", true, 80, 1000},         {"0x10", true, 80, 1000},        {"0", false, 0, 80},
+      {"2", false, 160, 1000},        {"", false, 80, 1000},
+  };
+  for (const auto& test : cases) {
+    const IsolatedRun run = runIsolated([&test] {
+      alarm(5);
+      openTestBoard();
+      setenv("FX_GLIDE_SWAPINTERVAL", test.value, 1);
+      swapMilliseconds(1);  // starts the timeline
+      reportFact("ms", swapMilliseconds(6));
+    });
+    const double ms = std::atof(run["ms"].c_str());
+    EXPECT_TRUE(run.exited) << test.value;
+    EXPECT_GE(ms, test.atLeast) << test.value;
+    EXPECT_LT(ms, test.below) << test.value;
+    const auto lines = std::count(run.errorOutput.begin(), run.errorOutput.end(), '\n');
+    EXPECT_EQ(lines, test.reported ? 1 : 0) << test.value << ": " << run.errorOutput;
+    if (test.reported) {
+      EXPECT_NE(run.errorOutput.find("FX_GLIDE_SWAPINTERVAL"), std::string::npos) << run.errorOutput;
+    }
+  }
+}
+
+// The longest swap (60 retraces, a second) ends early when a signal comes,
+// so that the program sees the signal's quit request at once.
+TEST(Swap, ASignalEndsTheWait) {
+  const IsolatedRun run = runIsolated([] {
+    alarm(5);
+    struct sigaction noted {};
+    noted.sa_handler = [](int) {};
+    sigaction(SIGUSR1, &noted, nullptr);
+    openTestBoard();
+    setenv("FX_GLIDE_SWAPINTERVAL", "60", 1);
+    const pid_t self = getpid();
+    if (fork() == 0) {
+      usleep(100'000);
+      kill(self, SIGUSR1);
+      _exit(0);
+    }
+    reportFact("ms", swapMilliseconds(1));
+  });
+  EXPECT_LT(std::atof(run["ms"].c_str()), 600.0);
+}
+
+// Only "1" hides the board; "0" and empty leave it quietly; anything else
+// leaves it with one line on standard error.
+TEST(Board, OnlyOneHidesTheBoard) {
+  const struct {
+    const char* value;
+    const char* found;
+    int lines;
+  } cases[] = {{"1", "0", 0},     {"0", "1", 0},  {"", "1", 0},   {"false", "1", 1},
+               {"no", "1", 1},    {"00", "1", 1}, {" 0", "1", 1}, {"yes", "1", 1}};
+  for (const auto& test : cases) {
+    const IsolatedRun run = runIsolated([&test] {
+      setenv("FX_GLIDE_NO_BOARD", test.value, 1);
+      grGlideInit();
+      GrHwConfiguration configuration;
+      reportFact("found", grSstQueryHardware(&configuration));
+      reportFact("again", grSstQueryHardware(&configuration));
+    });
+    EXPECT_EQ(run["found"], test.found) << test.value;
+    EXPECT_EQ(run["again"], test.found) << test.value;
+    EXPECT_EQ(std::count(run.errorOutput.begin(), run.errorOutput.end(), '\n'), test.lines)
+        << test.value << ": " << run.errorOutput;
+  }
 }
 
 }  // namespace

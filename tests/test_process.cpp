@@ -2,10 +2,18 @@
 // lumvane-capture end to end.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,6 +37,7 @@ Outcome run(const std::string& command) {
 
 const std::string saver = LUMVANE_PATH;
 const std::string capture = CAPTURE_PATH;
+const std::string glideScene = GLIDE_SCENE_PATH;
 const std::string scratch = SCRATCH_DIR;
 
 TEST(Lumvane, NoticeForAnythingButSlashS) {
@@ -91,6 +100,115 @@ TEST(Capture, BadArgumentsAndFailedRuns) {
   EXPECT_EQ(noBoard.status, 1);
   EXPECT_NE(noBoard.output.find("exit code: 255"), std::string::npos) << noBoard.output;
   EXPECT_NE(noBoard.output.find("line 23"), std::string::npos);
+}
+
+// A diagnostic written into a closed pipe fails; it never ends the saver
+// with SIGPIPE (141): the notice still ends with 0.
+TEST(Lumvane, AClosedStandardErrorDoesNotEndIt) {
+  const Outcome outcome =
+      run("bash -c '(sleep .5; exec " + saver + " /c) 2>&1 | true; echo status ${PIPESTATUS[0]}'");
+  EXPECT_NE(outcome.output.find("status 0"), std::string::npos) << outcome.output;
+}
+
+std::size_t lines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A file that cannot be written whole (a file size limit stands in for a
+// full disk; /dev/full refuses every write) is removed, one line says so,
+// the exit code is the tool's failure (1), and no saver exit code is
+// claimed. Frame 1 takes about 14 KB, so the limits cut it at 4 KB (a
+// write on the way) and 12 KB (the last write, at close).
+TEST(Capture, WriteFailuresAreReportedNotHidden) {
+  for (const int kilobytes : {4, 12}) {
+    const std::string dir = scratch + "/limited" + std::to_string(kilobytes);
+    const Outcome outcome = run("bash -c \"trap '' XFSZ; ulimit -f " + std::to_string(kilobytes) + "; exec " +
+                                capture + " --out " + dir + " --frames 1,2\"");
+    EXPECT_EQ(outcome.status, 1) << kilobytes << ": " << outcome.output;
+    EXPECT_EQ(outcome.output.find("exit code"), std::string::npos) << outcome.output;
+    EXPECT_EQ(lines(outcome.output), 1u) << outcome.output;
+    EXPECT_NE(outcome.output.find("frame-000001.png: cannot write the PNG file: File too large"), std::string::npos)
+        << outcome.output;
+    EXPECT_NE(access((dir + "/frame-000001.png").c_str(), F_OK), 0) << kilobytes;
+  }
+  const Outcome scene = run(glideScene + " /dev/full");
+  EXPECT_EQ(scene.status, 1);
+  EXPECT_EQ(scene.output, "/dev/full: cannot write the PNG file: No space left on device\n");
+}
+
+// The capture tool's children, from /proc.
+std::vector<pid_t> childrenOf(pid_t parent) {
+  std::ifstream file("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children");
+  std::vector<pid_t> children;
+  for (pid_t child; file >> child;) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+// Gone, or a zombie waiting to be reaped: no longer running either way.
+bool ended(pid_t process) {
+  std::ifstream file("/proc/" + std::to_string(process) + "/stat");
+  std::string pid, name, state;
+  return !(file >> pid >> name >> state) || state == "Z" || state == "X";
+}
+
+// However the tool ends, its saver ends with it within a moment.
+TEST(Capture, TheSaverEndsWithTheTool) {
+  for (const int signal : {SIGTERM, SIGKILL}) {
+    const std::string dir = scratch + "/orphan" + std::to_string(signal);
+    const pid_t tool = fork();
+    if (tool == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl(capture.c_str(), capture.c_str(), "--out", dir.c_str(), "--frames", "1,2000000", nullptr);
+      _exit(127);
+    }
+    std::vector<pid_t> children;
+    for (int i = 0; i < 100 && children.empty(); ++i) {
+      usleep(20'000);
+      children = childrenOf(tool);
+    }
+    ASSERT_EQ(children.size(), 1u) << signal;
+    usleep(200'000);
+    kill(tool, signal);
+    waitpid(tool, nullptr, 0);
+    bool childEnded = false;
+    for (int i = 0; i < 100 && !childEnded; ++i) {
+      childEnded = ended(children[0]);
+      usleep(20'000);
+    }
+    EXPECT_TRUE(childEnded) << "signal " << signal;
+    if (!childEnded) {
+      kill(children[0], SIGKILL);
+    }
+  }
+}
+
+// The whole list is bounded, not each range: a hundred ranges of 100001
+// frames are refused at once (2, the usage), as is one range over the
+// bound (lists at the bound: test_capture_options).
+TEST(Capture, TheFrameListIsBoundedAsAWhole) {
+  std::string huge;
+  for (int i = 0; i < 100; ++i) {
+    huge += (i ? "," : "") + std::to_string(i * 100001 + 1) + "-" + std::to_string(i * 100001 + 100001);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome refused = run(capture + " --out " + scratch + "/huge --frames " + huge);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(refused.status, 2) << refused.output;
+  EXPECT_NE(refused.output.find("more than 100001 frames"), std::string::npos) << refused.output;
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_EQ(run(capture + " --out " + scratch + "/huge --frames 1-100002").status, 2);
+}
+
+// Only "1" hides the board; another value is reported and ignored.
+TEST(Capture, NoBoardOnlyForOne) {
+  const Outcome ignored = run("FX_GLIDE_NO_BOARD=false " + capture + " --out " + scratch + "/board --frames 1");
+  EXPECT_EQ(ignored.status, 0) << ignored.output;
+  EXPECT_NE(ignored.output.find("exit code: 65"), std::string::npos) << ignored.output;
+  EXPECT_NE(ignored.output.find("FX_GLIDE_NO_BOARD=\"false\" ignored"), std::string::npos) << ignored.output;
 }
 
 }  // namespace

@@ -1,13 +1,20 @@
 // The SDL2 display: no display gives the failures Windows gives; under SDL's
-// dummy driver, SDL input arrives as the Windows messages it stands for.
+// dummy driver, SDL input arrives as the Windows messages it stands for, and
+// the screen follows the window's size.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <utility>
+
+#include "board_host.h"
 
 #include "isolated.h"
+#include "sdl_keys.h"
 #include "win32/display.h"
 
 namespace {
@@ -100,6 +107,132 @@ TEST(SdlDisplay, DummyDriverInputBecomesWindowsMessages) {
   EXPECT_EQ(run["move"], "512 1 12,34");  // WM_MOUSEMOVE MK_LBUTTON
   EXPECT_EQ(run["quit"], "16");           // the desktop's close request: WM_CLOSE
   EXPECT_EQ(run["alive"], "0");
+}
+
+// Expected codes from Microsoft's virtual-key code list (winuser.h), not
+// from our table: the key at each position on a US keyboard.
+TEST(SdlKeys, EveryNamedKeyHasItsWindowsCode) {
+  const std::pair<SDL_Scancode, UINT> windowsCodes[] = {
+      {SDL_SCANCODE_AUDIOPLAY, 0xB3},    {SDL_SCANCODE_AUDIOSTOP, 0xB2},   {SDL_SCANCODE_AUDIONEXT, 0xB0},
+      {SDL_SCANCODE_AUDIOPREV, 0xB1},    {SDL_SCANCODE_AUDIOMUTE, 0xAD},   {SDL_SCANCODE_MUTE, 0xAD},
+      {SDL_SCANCODE_VOLUMEUP, 0xAF},     {SDL_SCANCODE_VOLUMEDOWN, 0xAE},  {SDL_SCANCODE_AC_BACK, 0xA6},
+      {SDL_SCANCODE_AC_FORWARD, 0xA7},   {SDL_SCANCODE_AC_REFRESH, 0xA8},  {SDL_SCANCODE_AC_STOP, 0xA9},
+      {SDL_SCANCODE_AC_SEARCH, 0xAA},    {SDL_SCANCODE_AC_BOOKMARKS, 0xAB}, {SDL_SCANCODE_AC_HOME, 0xAC},
+      {SDL_SCANCODE_MAIL, 0xB4},         {SDL_SCANCODE_MEDIASELECT, 0xB5}, {SDL_SCANCODE_SLEEP, 0x5F},
+      {SDL_SCANCODE_F13, 0x7C},          {SDL_SCANCODE_F18, 0x81},         {SDL_SCANCODE_F24, 0x87},
+      {SDL_SCANCODE_KP_0, 0x60},         {SDL_SCANCODE_KP_5, 0x65},        {SDL_SCANCODE_KP_9, 0x69},
+      {SDL_SCANCODE_KP_MULTIPLY, 0x6A},  {SDL_SCANCODE_KP_PLUS, 0x6B},     {SDL_SCANCODE_KP_MINUS, 0x6D},
+      {SDL_SCANCODE_KP_PERIOD, 0x6E},    {SDL_SCANCODE_KP_DIVIDE, 0x6F},   {SDL_SCANCODE_KP_ENTER, 0x0D},
+      {SDL_SCANCODE_NUMLOCKCLEAR, 0x90}, {SDL_SCANCODE_SEMICOLON, 0xBA},   {SDL_SCANCODE_EQUALS, 0xBB},
+      {SDL_SCANCODE_COMMA, 0xBC},        {SDL_SCANCODE_MINUS, 0xBD},       {SDL_SCANCODE_PERIOD, 0xBE},
+      {SDL_SCANCODE_SLASH, 0xBF},        {SDL_SCANCODE_GRAVE, 0xC0},       {SDL_SCANCODE_LEFTBRACKET, 0xDB},
+      {SDL_SCANCODE_BACKSLASH, 0xDC},    {SDL_SCANCODE_RIGHTBRACKET, 0xDD}, {SDL_SCANCODE_APOSTROPHE, 0xDE},
+      {SDL_SCANCODE_NONUSBACKSLASH, 0xE2}, {SDL_SCANCODE_HELP, 0x2F},      {SDL_SCANCODE_SELECT, 0x29},
+      {SDL_SCANCODE_EXECUTE, 0x2B},      {SDL_SCANCODE_CANCEL, 0x03},      {SDL_SCANCODE_CLEAR, 0x0C},
+      {SDL_SCANCODE_CRSEL, 0xF7},        {SDL_SCANCODE_EXSEL, 0xF8},       {SDL_SCANCODE_ESCAPE, 0x1B},
+      {SDL_SCANCODE_F1, 0x70},           {SDL_SCANCODE_F12, 0x7B},         {SDL_SCANCODE_PRINTSCREEN, 0x2C},
+      {SDL_SCANCODE_A, 'A'},             {SDL_SCANCODE_0, '0'},            {SDL_SCANCODE_APPLICATION, 0x5D},
+  };
+  for (const auto& [scancode, code] : windowsCodes) {
+    EXPECT_EQ(win32::detail::virtualKeyOfScancode(scancode), code) << SDL_GetScancodeName(scancode);
+  }
+  // Every scancode SDL has a name for gives a code in 1-255, and only keys
+  // Windows has no code for (brightness, eject, the calculator keypad) give
+  // its "no virtual key" 0xFF: each of those is listed here by hand.
+  const SDL_Scancode withoutWindowsCode[] = {
+      SDL_SCANCODE_POWER, SDL_SCANCODE_AGAIN, SDL_SCANCODE_UNDO, SDL_SCANCODE_CUT, SDL_SCANCODE_COPY,
+      SDL_SCANCODE_PASTE, SDL_SCANCODE_FIND, SDL_SCANCODE_INTERNATIONAL7, SDL_SCANCODE_INTERNATIONAL8,
+      SDL_SCANCODE_INTERNATIONAL9, SDL_SCANCODE_LANG6, SDL_SCANCODE_LANG7, SDL_SCANCODE_LANG8, SDL_SCANCODE_LANG9,
+      SDL_SCANCODE_ALTERASE, SDL_SCANCODE_OUT, SDL_SCANCODE_OPER, SDL_SCANCODE_CURRENCYUNIT,
+      SDL_SCANCODE_CURRENCYSUBUNIT, SDL_SCANCODE_KP_LEFTPAREN, SDL_SCANCODE_KP_RIGHTPAREN,
+      SDL_SCANCODE_KP_LEFTBRACE, SDL_SCANCODE_KP_RIGHTBRACE, SDL_SCANCODE_KP_XOR, SDL_SCANCODE_KP_POWER,
+      SDL_SCANCODE_KP_PERCENT, SDL_SCANCODE_KP_LESS, SDL_SCANCODE_KP_GREATER, SDL_SCANCODE_KP_AMPERSAND,
+      SDL_SCANCODE_KP_DBLAMPERSAND, SDL_SCANCODE_KP_VERTICALBAR, SDL_SCANCODE_KP_DBLVERTICALBAR,
+      SDL_SCANCODE_KP_COLON, SDL_SCANCODE_KP_HASH, SDL_SCANCODE_KP_AT, SDL_SCANCODE_KP_EXCLAM,
+      SDL_SCANCODE_KP_MEMSTORE, SDL_SCANCODE_KP_MEMRECALL, SDL_SCANCODE_KP_MEMCLEAR, SDL_SCANCODE_KP_MEMADD,
+      SDL_SCANCODE_KP_MEMSUBTRACT, SDL_SCANCODE_KP_MEMMULTIPLY, SDL_SCANCODE_KP_MEMDIVIDE,
+      SDL_SCANCODE_KP_PLUSMINUS, SDL_SCANCODE_KP_BINARY, SDL_SCANCODE_KP_OCTAL, SDL_SCANCODE_KP_HEXADECIMAL,
+      SDL_SCANCODE_BRIGHTNESSDOWN, SDL_SCANCODE_BRIGHTNESSUP, SDL_SCANCODE_DISPLAYSWITCH,
+      SDL_SCANCODE_KBDILLUMTOGGLE, SDL_SCANCODE_KBDILLUMDOWN, SDL_SCANCODE_KBDILLUMUP, SDL_SCANCODE_EJECT,
+      SDL_SCANCODE_AUDIOREWIND, SDL_SCANCODE_AUDIOFASTFORWARD, SDL_SCANCODE_SOFTLEFT, SDL_SCANCODE_SOFTRIGHT,
+      SDL_SCANCODE_CALL, SDL_SCANCODE_ENDCALL};
+  for (int scancode = 1; scancode < SDL_NUM_SCANCODES; ++scancode) {
+    const auto code = static_cast<SDL_Scancode>(scancode);
+    const char* name = SDL_GetScancodeName(code);
+    if (name == nullptr || name[0] == '\0') {
+      continue;
+    }
+    const bool listed = std::find(std::begin(withoutWindowsCode), std::end(withoutWindowsCode), code) !=
+                        std::end(withoutWindowsCode);
+    const UINT key = win32::detail::virtualKeyOfScancode(code);
+    EXPECT_GT(key, 0u) << name;
+    EXPECT_EQ(key == win32::detail::noVirtualKey, listed) << name << " gives " << key;
+  }
+  // Keys known only by their X keysym: F13 (XK_F13 0xFFCA) and F24.
+  EXPECT_EQ(win32::detail::virtualKeyOfKeysym(0xFFCA), 0x7Cu);
+  EXPECT_EQ(win32::detail::virtualKeyOfKeysym(0xFFD5), 0x87u);
+}
+
+// A media key reaches the window as WM_KEYDOWN with its own code, not the
+// 255 of a failed start.
+TEST(SdlDisplay, MediaKeysArriveWithTheirOwnCodes) {
+  const IsolatedRun run = runIsolated([] {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ShowWindow(makeWindow(), SW_SHOW);
+    pushKey(SDL_KEYDOWN, SDLK_AUDIOPLAY, SDL_SCANCODE_AUDIOPLAY, 0);
+    pushKey(SDL_KEYDOWN, SDLK_VOLUMEUP, SDL_SCANCODE_VOLUMEUP, 0);
+    for (const char* name : {"play", "volumeUp"}) {
+      const MSG message = nextInput();
+      reportFact(name, std::to_string(message.message) + " " + std::to_string(message.wParam));
+    }
+  });
+  EXPECT_EQ(run["play"], "256 179");      // WM_KEYDOWN VK_MEDIA_PLAY_PAUSE 0xB3
+  EXPECT_EQ(run["volumeUp"], "256 175");  // VK_VOLUME_UP 0xAF
+}
+
+// The board's picture follows the window when it shrinks, down to one pixel:
+// the screen, the window that covered it and the letterboxed picture all
+// take the new size. At 300x768 a 4:3 picture is 300x225, rows 271 to 495
+// ((768 - 225) / 2 = 271); everything above is black bar.
+TEST(SdlDisplay, ThePictureFollowsTheWindowSize) {
+  const IsolatedRun run = runIsolated([] {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+    const HWND window = showBoardWindow();
+    reportFact("opened", openBoard());
+    // Resized from outside, as a window manager or xdotool would.
+    SDL_Window* sdlWindow = SDL_GetWindowFromID(1);
+    SDL_SetWindowFullscreen(sdlWindow, 0);
+    for (const auto& [width, height] : {std::pair{300, 768}, {1, 1}, {200, 100}, {1000, 100}, {300, 768}}) {
+      SDL_SetWindowSize(sdlWindow, width, height);
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+      grBufferClear(0xFFFFFFFFu, 0, 0xFFFF);
+      grBufferSwap(0);
+      RECT client{};
+      GetClientRect(window, &client);
+      reportFact("size" + std::to_string(width) + "x" + std::to_string(height),
+                 std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" + std::to_string(GetSystemMetrics(SM_CYSCREEN)) +
+                     " " + std::to_string(client.right) + "x" + std::to_string(client.bottom));
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(sdlWindow);
+    auto pixel = [surface](int x, int y) {
+      return static_cast<const std::uint32_t*>(surface->pixels)[y * surface->pitch / 4 + x] & 0xFFFFFFu;
+    };
+    reportFact("bar", pixel(150, 270));
+    reportFact("top", pixel(150, 271));
+    reportFact("bottom", pixel(150, 495));
+    reportFact("below", pixel(150, 496));
+  });
+  EXPECT_EQ(run["opened"], "1");
+  EXPECT_EQ(run["size300x768"], "300x768 300x768");
+  EXPECT_EQ(run["size1x1"], "1x1 1x1");
+  EXPECT_EQ(run["size200x100"], "200x100 200x100");
+  EXPECT_EQ(run["size1000x100"], "1000x100 1000x100");
+  EXPECT_EQ(run["bar"], "0");
+  EXPECT_EQ(run["top"], std::to_string(0xFFFFFF));
+  EXPECT_EQ(run["bottom"], std::to_string(0xFFFFFF));
+  EXPECT_EQ(run["below"], "0");
 }
 
 }  // namespace

@@ -5,6 +5,6 @@
 #include <string>
 #include <vector>
 
-// Returns false, with a message on standard error, when the file cannot be
-// written.
+// Returns false, with one line on standard error, when the file cannot be
+// written whole; a partly written regular file is removed.
 bool writePng(const std::string& path, const std::vector<std::uint32_t>& pixels, int width, int height);

@@ -8,6 +8,7 @@
 
 #include "board.h"
 #include "conversion.h"
+#include "environment.h"
 #include "pixel.h"
 #include "precision.h"
 #include "runlog.h"
@@ -21,12 +22,6 @@ namespace {
 
 bool screenAvailable = true;
 std::vector<TraceCall> calls;
-
-// The library's own switch for trying the no-accelerator path.
-bool boardHidden() {
-  const char* value = std::getenv("FX_GLIDE_NO_BOARD");
-  return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
 
 BOOL CALLBACK firstVisibleWindow(HWND window, LPARAM result) {
   if (IsWindowVisible(window)) {

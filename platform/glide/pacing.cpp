@@ -2,14 +2,15 @@
 #include "pacing.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include <windows.h>
+
+#include "environment.h"
 
 #ifdef _WIN32
 #include <mmsystem.h>
 #else
-#include <thread>
+#include <time.h>
 #endif
 
 namespace softglide::detail {
@@ -19,7 +20,9 @@ using Clock = RetraceClock;
 constexpr auto retracePeriod = std::chrono::duration<double>(1.0 / 60.0);
 
 // On Windows with the system timer at 1 ms while the board is open; in a
-// browser page, giving the page its turn.
+// browser page, giving the page its turn. Elsewhere a signal ends the sleep
+// early (the swap then comes a little soon), so that the program sees it,
+// or its quit request, now.
 void sleepUntil(Clock::time_point target) {
 #if defined(_WIN32) || defined(__EMSCRIPTEN__)
   const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(target - Clock::now());
@@ -27,18 +30,22 @@ void sleepUntil(Clock::time_point target) {
     Sleep(static_cast<DWORD>(remaining.count()));
   }
 #else
-  std::this_thread::sleep_until(target);
+  static_assert(Clock::is_steady);  // std::chrono::steady_clock is CLOCK_MONOTONIC
+  const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(target.time_since_epoch()).count();
+  if (since <= 0) {
+    return;
+  }
+  timespec wake{};
+  wake.tv_sec = static_cast<time_t>(since / 1'000'000'000);
+  wake.tv_nsec = static_cast<long>(since % 1'000'000'000);
+  clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
 #endif
 }
 
 }  // namespace
 
 int effectiveInterval(int requested) {
-  const char* value = std::getenv("FX_GLIDE_SWAPINTERVAL");
-  if (value == nullptr || value[0] == '\0') {
-    return requested;
-  }
-  return std::atoi(value);
+  return swapIntervalOverride().value_or(requested);
 }
 
 void waitForRetrace(RetraceTimeline& timeline, int interval) {

@@ -18,8 +18,8 @@ struct RetraceTimeline {
 void startRetraceClock(RetraceTimeline& timeline);
 void stopRetraceClock();
 
-// The swap interval in force: FX_GLIDE_SWAPINTERVAL, when set, overrides
-// the program's.
+// The swap interval in force: FX_GLIDE_SWAPINTERVAL, when set to a valid
+// interval, overrides the program's.
 int effectiveInterval(int requested);
 
 // Sleeps until the interval-th retrace from now, never to one already

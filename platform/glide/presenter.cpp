@@ -286,7 +286,9 @@ void presentPicture(HWND window, const std::uint16_t* source, const std::uint16_
     state.paintedWidth = width;
     state.paintedHeight = height;
   }
-  ReleaseDC(window, context);
+  if (ReleaseDC(window, context) == 0) {
+    state.presented = false;  // not shown after all: the next picture is shown whole
+  }
 }
 
 }  // namespace softglide::detail

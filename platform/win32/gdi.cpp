@@ -177,8 +177,9 @@ int WINAPI ReleaseDC(HWND, HDC context) {
   }
   clips.erase(window->handle);
   if (window->visible) {
-    display->present(changed);
+    const bool shown = display->present(changed);
     changed.clear();
+    return shown ? 1 : 0;
   }
   return 1;
 }

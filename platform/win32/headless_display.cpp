@@ -54,10 +54,11 @@ class HeadlessDisplay final : public Display {
 
   // The screen memory itself is the picture: it changes only by drawing
   // that is then presented, so nothing is copied here.
-  void present(const std::vector<RECT>&) override {
+  bool present(const std::vector<RECT>&) override {
     if (presentObserver_) {
       presentObserver_(screen_);
     }
+    return true;
   }
 
   int messageBox(HWND owner, const char* text, const char* caption, UINT type) override {

@@ -45,8 +45,8 @@ class Display {
   };
   virtual Memory screenMemory() = 0;
   // Shows the screen memory, of which only the rectangles changed (which
-  // may overlap) have to be shown anew.
-  virtual void present(const std::vector<RECT>& changed) = 0;
+  // may overlap) have to be shown anew; false when it could not be shown.
+  virtual bool present(const std::vector<RECT>& changed) = 0;
   virtual int messageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
 };
 
@@ -82,6 +82,10 @@ std::vector<Window*> allWindows();
 // Hands a pointer message to the window's procedure the way Windows does
 // before the message is retrieved: WM_SETCURSOR first.
 void sendSetCursor(Window& window, UINT mouseMessage);
+
+// The screen changed size: top-level windows that covered it whole cover it
+// again, and are to be painted anew.
+void screenResized(int oldWidth, int oldHeight, int width, int height);
 
 // A copy of the screen as GDI last drew it, top row first.
 std::vector<std::uint32_t> screenCopy();

@@ -1,5 +1,6 @@
 // Process facilities of the Win32 subset: the command line, the module
 // handle, the thread id, sleeping and the process exit.
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +15,14 @@
 #include "win32/display.h"
 
 namespace {
+
+// A write to a pipe nobody reads fails on Windows; here it would raise
+// SIGPIPE and end the process (a diagnostic written to a closed standard
+// error, say). Set before main, for every program on this layer.
+const bool brokenPipesFail = [] {
+  signal(SIGPIPE, SIG_IGN);
+  return true;
+}();
 
 std::string commandLine;
 bool commandLineSet = false;

@@ -2,6 +2,7 @@
 // SDL input turned into the Windows messages it stands for, and SDL message
 // boxes (standard error when there is no display).
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,72 +10,12 @@
 
 #include "damage.h"
 #include "internal.h"
+#include "sdl_keys.h"
+#include "sdl_message_box.h"
+#include "sdl_x11.h"
 
 namespace win32::detail {
 namespace {
-
-UINT virtualKeyOf(const SDL_Keysym& key) {
-  const SDL_Keycode code = key.sym;
-  if (code >= SDLK_a && code <= SDLK_z) {
-    return static_cast<UINT>('A' + (code - SDLK_a));
-  }
-  if (code >= SDLK_0 && code <= SDLK_9) {
-    return static_cast<UINT>('0' + (code - SDLK_0));
-  }
-  const SDL_Scancode scancode = key.scancode;
-  if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12) {
-    return VK_F1 + (scancode - SDL_SCANCODE_F1);
-  }
-  if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9) {
-    return VK_NUMPAD0 + 1 + (scancode - SDL_SCANCODE_KP_1);
-  }
-  switch (scancode) {
-    case SDL_SCANCODE_KP_0: return VK_NUMPAD0;
-    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
-    case SDL_SCANCODE_TAB: return VK_TAB;
-    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
-    case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
-    case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return VK_CONTROL;
-    case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return VK_MENU;
-    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
-    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
-    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
-    case SDL_SCANCODE_SPACE: return VK_SPACE;
-    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
-    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
-    case SDL_SCANCODE_END: return VK_END;
-    case SDL_SCANCODE_HOME: return VK_HOME;
-    case SDL_SCANCODE_LEFT: return VK_LEFT;
-    case SDL_SCANCODE_UP: return VK_UP;
-    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
-    case SDL_SCANCODE_DOWN: return VK_DOWN;
-    case SDL_SCANCODE_PRINTSCREEN: return VK_SNAPSHOT;
-    case SDL_SCANCODE_INSERT: return VK_INSERT;
-    case SDL_SCANCODE_DELETE: return VK_DELETE;
-    case SDL_SCANCODE_LGUI: return VK_LWIN;
-    case SDL_SCANCODE_RGUI: return VK_RWIN;
-    case SDL_SCANCODE_APPLICATION: return VK_APPS;
-    case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
-    case SDL_SCANCODE_KP_PLUS: return VK_ADD;
-    case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
-    case SDL_SCANCODE_KP_PERIOD: return VK_DECIMAL;
-    case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
-    case SDL_SCANCODE_NUMLOCKCLEAR: return VK_NUMLOCK;
-    case SDL_SCANCODE_SCROLLLOCK: return VK_SCROLL;
-    case SDL_SCANCODE_SEMICOLON: return VK_OEM_1;
-    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
-    case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
-    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
-    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
-    case SDL_SCANCODE_SLASH: return VK_OEM_2;
-    case SDL_SCANCODE_GRAVE: return VK_OEM_3;
-    case SDL_SCANCODE_LEFTBRACKET: return VK_OEM_4;
-    case SDL_SCANCODE_BACKSLASH: return VK_OEM_5;
-    case SDL_SCANCODE_RIGHTBRACKET: return VK_OEM_6;
-    case SDL_SCANCODE_APOSTROPHE: return VK_OEM_7;
-    default: return 0xFF;  // a key without a Windows code of its own
-  }
-}
 
 WPARAM mouseKeyFlags(Uint32 buttons) {
   const SDL_Keymod modifiers = SDL_GetModState();
@@ -112,6 +53,7 @@ InputEvent buttonEvent(const SDL_MouseButtonEvent& event) {
 class SdlDisplay final : public Display {
  public:
   ~SdlDisplay() override {
+    if (source_ != nullptr) SDL_FreeSurface(source_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
@@ -128,24 +70,30 @@ class SdlDisplay final : public Display {
     if (!realDisplay()) {
       return false;
     }
-    SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
-      return false;
+    if (openWindow()) {
+      return true;
     }
-    width_ = mode.w;
-    height_ = mode.h;
-    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
-                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
-    if (window_ == nullptr) {
-      return false;
+    // A display that is there but fails is said so; the half-started video
+    // subsystem is shut, since SDL's message boxes crash over it.
+    std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
+    if (window_ != nullptr) {
+      SDL_DestroyWindow(window_);
+      window_ = nullptr;
     }
-    return true;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    started_ = false;
+    return false;
   }
 
   int width() const override { return width_; }
   int height() const override { return height_; }
 
+  // Once the X server is gone SDL must not be asked to wait for it.
   void setWindowShown(bool shown, const std::string& title) override {
+    if (lostDisplay()) {
+      shown_ = false;
+      return;
+    }
     SDL_SetWindowTitle(window_, title.c_str());
     if (shown) {
       SDL_ShowWindow(window_);
@@ -157,31 +105,51 @@ class SdlDisplay final : public Display {
     }
   }
 
-  void setCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+  void setCursorVisible(bool visible) override {
+    if (!lostDisplay()) {
+      SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+    }
+  }
 
   void beginGetMessage(int, std::deque<InputEvent>&) override {}
 
   bool collectInput(std::deque<InputEvent>& input, bool wait) override {
     SDL_Event event;
     bool any = false;
-    while (SDL_PollEvent(&event) || (wait && !any && SDL_WaitEvent(&event))) {
+    while (SDL_PollEvent(&event) || (wait && !any && !lostDisplay() && SDL_WaitEvent(&event))) {
       any |= translate(event, input);
     }
-    return true;
+    // A display that went away ends the saver as the desktop's close
+    // request does.
+    if (lostDisplay() && !closeRequested_) {
+      closeRequested_ = true;
+      if (const HWND window = GetActiveWindow()) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return true;
+      }
+    }
+    return !(wait && !any && lostDisplay());
   }
 
   // GDI draws straight into the window's own surface (shared memory on
-  // X11): no renderer, no texture upload, no copy. Where the surface is not
-  // 32 bits a private buffer stands in and is copied at present.
+  // X11) when it is 0x00RRGGBB of the screen's size: no renderer, no
+  // texture upload, no copy. Otherwise (16, 8 or 30-bit screens, or a
+  // surface not yet of the new size) a private buffer stands in and SDL
+  // converts what changed into the surface at present.
   Memory screenMemory() override {
-    SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    if (surface != nullptr && surface->format->BytesPerPixel == 4 && surface->w >= width_ && surface->h >= height_ &&
-        !SDL_MUSTLOCK(surface)) {
+    SDL_Surface* surface = windowSurface();
+    if (surface != nullptr && surface->format->format == SDL_PIXELFORMAT_RGB888 && surface->w == width_ &&
+        surface->h == height_ && !SDL_MUSTLOCK(surface)) {
       direct_ = true;
       return {static_cast<std::uint32_t*>(surface->pixels), static_cast<std::size_t>(surface->pitch) / 4};
     }
     direct_ = false;
-    fallback_.resize(static_cast<std::size_t>(width_) * height_);
+    const std::size_t size = static_cast<std::size_t>(width_) * height_;
+    if (fallback_.size() != size) {
+      fallback_.assign(size, 0);
+      if (source_ != nullptr) SDL_FreeSurface(source_);
+      source_ = nullptr;
+    }
     return {fallback_.data(), static_cast<std::size_t>(width_)};
   }
 
@@ -189,8 +157,20 @@ class SdlDisplay final : public Display {
   // run of them a request of its own, so that the server copies little more
   // than what changed; where fewer requests cost less, runs are joined
   // across small gaps or the whole bounding box is sent. After an expose the
-  // desktop wants the whole window again.
-  void present(const std::vector<RECT>& changed) override {
+  // desktop wants the whole window again. Nothing to show counts as shown; a
+  // picture that could not be shown is a failure, reported once on standard
+  // error.
+  bool present(const std::vector<RECT>& changed) override {
+    if (lostDisplay()) {
+      return false;
+    }
+    SDL_Surface* surface = windowSurface();
+    int width = width_;
+    int height = height_;
+    if (surface != nullptr) {
+      width = std::min(width, surface->w);
+      height = std::min(height, surface->h);
+    }
     constexpr int tile = 16;
     // What one more request costs the X server, in pixels copied: chosen
     // with Xvfb under callgrind, where 2700 gave the fewest instructions at
@@ -198,8 +178,10 @@ class SdlDisplay final : public Display {
     // and so is cheap to copy next to a request.
     const long long requestPixels =
         std::max<long long>(2700, 12000LL * 640 * 480 / std::max(1LL, static_cast<long long>(width_) * height_));
-    std::vector<RECT> areas = exposed_ ? std::vector<RECT>{RECT{0, 0, width_, height_}}
-                                       : coveringTiles(changed, width_, height_, tile, requestPixels / (tile * tile));
+    const std::vector<RECT> exposed{RECT{0, 0, width_, height_}};
+    std::vector<RECT> areas = coveringTiles(exposed_ ? exposed : changed, width, height, tile,
+                                            static_cast<int>(requestPixels / (tile * tile)));
+    exposed_ = false;
     long long tilesCost = 0;
     for (const RECT& area : areas) {
       tilesCost += requestPixels + static_cast<long long>(area.right - area.left) * (area.bottom - area.top);
@@ -208,43 +190,61 @@ class SdlDisplay final : public Display {
     if (requestPixels + static_cast<long long>(box.right - box.left) * (box.bottom - box.top) < tilesCost) {
       areas.assign(1, box);
     }
-    exposed_ = false;
     if (areas.empty()) {
-      return;
-    }
-    if (!direct_) {
-      SDL_Surface* surface = SDL_GetWindowSurface(window_);
-      if (surface == nullptr || surface->format->BytesPerPixel != 4 || fallback_.empty()) {
-        return;
-      }
-      SDL_LockSurface(surface);
-      for (const RECT& area : areas) {
-        const int right = std::min<int>(area.right, surface->w);
-        for (int y = area.top; y < std::min<int>(area.bottom, surface->h) && area.left < right; ++y) {
-          std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::size_t>(y) * surface->pitch +
-                          static_cast<std::size_t>(area.left) * 4,
-                      fallback_.data() + static_cast<std::size_t>(y) * width_ + area.left,
-                      static_cast<std::size_t>(right - area.left) * 4);
-        }
-      }
-      SDL_UnlockSurface(surface);
+      return true;
     }
     shownAreas_.clear();
     for (const RECT& area : areas) {
       shownAreas_.push_back({area.left, area.top, area.right - area.left, area.bottom - area.top});
     }
-    SDL_UpdateWindowSurfaceRects(window_, shownAreas_.data(), static_cast<int>(shownAreas_.size()));
+    if (surface == nullptr) {
+      // No SDL surface for this screen's pixels: Xlib converts.
+      for (const SDL_Rect& shown : shownAreas_) {
+        if (!putPicture(window_, fallback_.data(), static_cast<std::size_t>(width_), shown)) {
+          return failed("cannot show the picture");
+        }
+      }
+      return !lostDisplay();
+    }
+    if (!direct_) {
+      for (const SDL_Rect& shown : shownAreas_) {
+        if (!convertInto(surface, shown)) {
+          return failed("cannot convert the picture to the screen's pixels");
+        }
+      }
+    }
+    if (SDL_UpdateWindowSurfaceRects(window_, shownAreas_.data(), static_cast<int>(shownAreas_.size())) != 0) {
+      return failed("cannot show the window surface");
+    }
+    return !lostDisplay();
   }
 
   int messageBox(HWND, const char* text, const char* caption, UINT type) override {
-    const Uint32 flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    if (SDL_ShowSimpleMessageBox(flags, caption, text, shown_ ? window_ : nullptr) != 0) {
+    if (lostDisplay()) {
       std::fprintf(stderr, "%s: %s\n", caption, text);
+      return IDOK;
     }
-    return IDOK;
+    return showMessageBox(shown_ ? window_ : nullptr, text, caption, type);
   }
 
  private:
+  bool openWindow() {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+      return false;
+    }
+    width_ = mode.w;
+    height_ = mode.h;
+    preferTrueColorVisual();
+    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (window_ == nullptr) {
+      return false;
+    }
+    surviveLostDisplay(window_);
+    return true;
+  }
+
   // With no desktop to show on, SDL falls back to drivers that show nothing;
   // those count as a display only when asked for by name (tests do).
   static bool realDisplay() {
@@ -257,6 +257,58 @@ class SdlDisplay final : public Display {
     }
     const char* requested = SDL_getenv("SDL_VIDEODRIVER");
     return requested != nullptr && std::strstr(requested, driver) != nullptr;
+  }
+
+  // The window's surface, or null where SDL has no surface format for the
+  // screen's pixels (then it is not asked again).
+  SDL_Surface* windowSurface() {
+    if (noSurface_) {
+      return nullptr;
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    noSurface_ = surface == nullptr;
+    return surface;
+  }
+
+  // The private buffer, converted by SDL into the surface's format.
+  bool convertInto(SDL_Surface* surface, SDL_Rect rect) {
+    if (fallback_.size() != static_cast<std::size_t>(width_) * height_) {
+      return false;
+    }
+    if (source_ == nullptr) {
+      source_ = SDL_CreateRGBSurfaceWithFormatFrom(fallback_.data(), width_, height_, 32, width_ * 4,
+                                                   SDL_PIXELFORMAT_RGB888);
+      if (source_ == nullptr) {
+        return false;
+      }
+      SDL_SetSurfaceBlendMode(source_, SDL_BLENDMODE_NONE);
+    }
+    SDL_Rect target = rect;
+    return SDL_BlitSurface(source_, &rect, surface, &target) == 0;
+  }
+
+  bool failed(const char* what) {
+    if (!reportedFailure_ && !lostDisplay()) {
+      reportedFailure_ = true;
+      std::fprintf(stderr, "win32: %s: %s\n", what, SDL_GetError());
+    }
+    return false;
+  }
+
+  // The window follows the desktop's size, and so do the screen and the
+  // windows that covered it.
+  void resized() {
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    if (width <= 0 || height <= 0 || (width == width_ && height == height_)) {
+      return;
+    }
+    const int oldWidth = width_;
+    const int oldHeight = height_;
+    width_ = width;
+    height_ = height;
+    screenResized(oldWidth, oldHeight, width, height);
   }
 
   // True when the event became a message; a close request is posted.
@@ -282,10 +334,22 @@ class SdlDisplay final : public Display {
         return true;
       }
       case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          resized();
+        }
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
           exposed_ = true;
         }
         return false;
+      case SDL_SYSWMEVENT: {
+        SDL_Event next;
+        const bool hasNext = SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
+        if (const auto key = unnamedKey(*event.syswm.msg, hasNext ? &next : nullptr)) {
+          input.push_back(*key);
+          return true;
+        }
+        return false;
+      }
       case SDL_QUIT:
         if (const HWND window = GetActiveWindow()) {
           PostMessageA(window, WM_CLOSE, 0, 0);
@@ -304,8 +368,12 @@ class SdlDisplay final : public Display {
   bool shown_ = false;
   bool exposed_ = false;
   bool direct_ = false;
+  bool closeRequested_ = false;
+  bool reportedFailure_ = false;
+  bool noSurface_ = false;
   std::vector<std::uint32_t> fallback_;
   std::vector<SDL_Rect> shownAreas_;
+  SDL_Surface* source_ = nullptr;  // fallback_ as an SDL surface
 };
 
 }  // namespace

@@ -81,7 +81,7 @@ class WebDisplay final : public Display {
   // The canvas takes bytes R, G, B, A: the changed part of the screen is
   // converted to that order and drawn. The browser shows it once the page
   // has its turn, which a program that never sleeps (pacing off) gets here.
-  void present(const std::vector<RECT>& changedParts) override {
+  bool present(const std::vector<RECT>& changedParts) override {
     const RECT changed = boundingBox(changedParts);
     const int left = std::clamp<int>(changed.left, 0, screenWidth);
     const int top = std::clamp<int>(changed.top, 0, screenHeight);
@@ -100,6 +100,7 @@ class WebDisplay final : public Display {
     if (emscripten_get_now() - lumvane_page_turn_started() > longestTurnMilliseconds) {
       Sleep(0);
     }
+    return true;
   }
 
   // Modal as on Windows: the program waits until the box is dismissed.

@@ -61,6 +61,16 @@ std::vector<Window*> allWindows() {
   return result;
 }
 
+void screenResized(int oldWidth, int oldHeight, int width, int height) {
+  for (auto& [handle, window] : windows) {
+    if (window.rect.left == 0 && window.rect.top == 0 && window.rect.right == oldWidth &&
+        window.rect.bottom == oldHeight) {
+      window.rect = {0, 0, width, height};
+      window.updatePending = true;
+    }
+  }
+}
+
 void sendSetCursor(Window& window, UINT mouseMessage) {
   SendMessageA(window.handle, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.handle),
                MAKELPARAM(HTCLIENT, mouseMessage));

@@ -224,6 +224,45 @@ typedef struct tagBITMAPINFO {
 #define VK_OEM_5 0xDC
 #define VK_OEM_6 0xDD
 #define VK_OEM_7 0xDE
+// The rest of the keyboard, for the Linux displays' key map.
+#define VK_CANCEL 0x03
+#define VK_CLEAR 0x0C
+#define VK_KANA 0x15
+#define VK_JUNJA 0x17
+#define VK_KANJI 0x19
+#define VK_CONVERT 0x1C
+#define VK_NONCONVERT 0x1D
+#define VK_MODECHANGE 0x1F
+#define VK_SELECT 0x29
+#define VK_EXECUTE 0x2B
+#define VK_HELP 0x2F
+#define VK_SLEEP 0x5F
+#define VK_SEPARATOR 0x6C
+#define VK_F13 0x7C
+#define VK_F24 0x87
+#define VK_BROWSER_BACK 0xA6
+#define VK_BROWSER_FORWARD 0xA7
+#define VK_BROWSER_REFRESH 0xA8
+#define VK_BROWSER_STOP 0xA9
+#define VK_BROWSER_SEARCH 0xAA
+#define VK_BROWSER_FAVORITES 0xAB
+#define VK_BROWSER_HOME 0xAC
+#define VK_VOLUME_MUTE 0xAD
+#define VK_VOLUME_DOWN 0xAE
+#define VK_VOLUME_UP 0xAF
+#define VK_MEDIA_NEXT_TRACK 0xB0
+#define VK_MEDIA_PREV_TRACK 0xB1
+#define VK_MEDIA_STOP 0xB2
+#define VK_MEDIA_PLAY_PAUSE 0xB3
+#define VK_LAUNCH_MAIL 0xB4
+#define VK_LAUNCH_MEDIA_SELECT 0xB5
+#define VK_LAUNCH_APP1 0xB6
+#define VK_LAUNCH_APP2 0xB7
+#define VK_OEM_102 0xE2
+#define VK_ATTN 0xF6
+#define VK_CRSEL 0xF7
+#define VK_EXSEL 0xF8
+#define VK_OEM_CLEAR 0xFE
 
 // Window and class styles.
 #define CS_VREDRAW 0x0001

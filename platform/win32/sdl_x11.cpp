@@ -1,0 +1,166 @@
+// The X server beneath the SDL display: visual choice, a lost connection,
+// and key events SDL does not translate.
+#include "sdl_x11.h"
+
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <unistd.h>
+
+#include <bitset>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "sdl_keys.h"
+
+namespace win32::detail {
+namespace {
+
+bool connectionLost = false;
+pid_t watcher = 0;  // the process that watches (not a child forked from it)
+std::bitset<256> unnamedDown;  // X key codes pressed that SDL could not name
+
+bool onX11() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "x11") == 0;
+}
+
+// Xlib calls this once the connection is gone; the exit handler that
+// follows returns instead of ending the process, and every later call on
+// the dead connection returns at once.
+int reportLostConnection(::Display*) {
+  if (!connectionLost && getpid() == watcher) {
+    std::fputs("win32: the connection to the X server was lost\n", stderr);
+  }
+  connectionLost = true;
+  return 0;
+}
+
+void keepRunning(::Display*, void*) {
+  connectionLost = true;
+}
+
+}  // namespace
+
+void preferTrueColorVisual() {
+  if (!onX11()) {
+    return;
+  }
+  ::Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    return;
+  }
+  const int screen = DefaultScreen(display);
+  XVisualInfo wanted{};
+  wanted.visualid = XVisualIDFromVisual(DefaultVisual(display, screen));
+  int count = 0;
+  XVisualInfo* found = XGetVisualInfo(display, VisualIDMask, &wanted, &count);
+  const bool trueColor = found != nullptr && count > 0 && found[0].c_class == TrueColor;
+  if (found != nullptr) {
+    XFree(found);
+  }
+  XVisualInfo best{};
+  if (!trueColor && (XMatchVisualInfo(display, screen, 24, TrueColor, &best) ||
+                     XMatchVisualInfo(display, screen, DefaultDepth(display, screen), TrueColor, &best) ||
+                     XMatchVisualInfo(display, screen, 16, TrueColor, &best) ||
+                     XMatchVisualInfo(display, screen, 8, TrueColor, &best))) {
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(best.visualid));
+    SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, id);
+  }
+  XCloseDisplay(display);
+}
+
+namespace {
+
+// A channel of 8 bits scaled to the bits of mask, in place.
+unsigned long channel(std::uint32_t level, unsigned long mask) {
+  if (mask == 0) {
+    return 0;
+  }
+  const int shift = __builtin_ctzl(mask);
+  const unsigned long maximum = mask >> shift;
+  return ((level * maximum + 127) / 255) << shift;
+}
+
+}  // namespace
+
+bool putPicture(SDL_Window* window, const std::uint32_t* pixels, std::size_t pitch, const SDL_Rect& rect) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (connectionLost || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+    return false;
+  }
+  ::Display* display = info.info.x11.display;
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, info.info.x11.window, &attributes) || (attributes.visual->c_class != TrueColor && attributes.visual->c_class != DirectColor)) {
+    return false;
+  }
+  XImage* image = XCreateImage(display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
+                               nullptr, static_cast<unsigned>(rect.w), static_cast<unsigned>(rect.h), 32, 0);
+  if (image == nullptr) {
+    return false;
+  }
+  std::vector<char> data(static_cast<std::size_t>(image->bytes_per_line) * rect.h);
+  image->data = data.data();
+  const Visual& visual = *attributes.visual;
+  for (int y = 0; y < rect.h; ++y) {
+    const std::uint32_t* row = pixels + static_cast<std::size_t>(rect.y + y) * pitch + rect.x;
+    for (int x = 0; x < rect.w; ++x) {
+      const std::uint32_t pixel = row[x];
+      XPutPixel(image, x, y,
+                channel(pixel >> 16 & 0xFF, visual.red_mask) | channel(pixel >> 8 & 0xFF, visual.green_mask) |
+                    channel(pixel & 0xFF, visual.blue_mask));
+    }
+  }
+  XPutImage(display, info.info.x11.window, DefaultGC(display, DefaultScreen(display)), image, 0, 0, rect.x, rect.y,
+            static_cast<unsigned>(rect.w), static_cast<unsigned>(rect.h));
+  image->data = nullptr;  // the vector's
+  XDestroyImage(image);
+  XFlush(display);
+  return !connectionLost;
+}
+
+void surviveLostDisplay(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!onX11() || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+    return;
+  }
+  watcher = getpid();
+  XSetIOErrorHandler(reportLostConnection);
+  XSetIOErrorExitHandler(info.info.x11.display, keepRunning, nullptr);
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+bool lostDisplay() {
+  return connectionLost;
+}
+
+std::optional<InputEvent> unnamedKey(const SDL_SysWMmsg& message, const SDL_Event* next) {
+  if (message.subsystem != SDL_SYSWM_X11) {
+    return std::nullopt;
+  }
+  XEvent event = message.msg.x11.event;
+  if (event.type != KeyPress && event.type != KeyRelease) {
+    return std::nullopt;
+  }
+  // A press SDL knew is followed by its SDL_KEYDOWN (a repeat too). SDL
+  // also swallows the release of an auto-repeat, so a release counts only
+  // for a key whose press was unnamed.
+  const bool release = event.type == KeyRelease;
+  const unsigned keycode = event.xkey.keycode & 0xFFu;
+  if (release ? !unnamedDown.test(keycode) : next != nullptr && next->type == SDL_KEYDOWN) {
+    return std::nullopt;
+  }
+  unnamedDown.set(keycode, !release);
+  const UINT key = virtualKeyOfKeysym(XLookupKeysym(&event.xkey, 0));
+  std::uint32_t bits = 1u | (keycode << 16);
+  if (release) bits |= 3u << 30;
+  return InputEvent{release ? static_cast<UINT>(WM_KEYUP) : static_cast<UINT>(WM_KEYDOWN), key,
+                    static_cast<LPARAM>(bits)};
+}
+
+}  // namespace win32::detail

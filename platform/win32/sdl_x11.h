@@ -1,0 +1,38 @@
+// What the SDL display needs from the X server beneath SDL: a true-colour
+// visual, surviving the loss of the server, and keys SDL cannot name.
+// Private to platform/win32; every call does nothing under other drivers.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "internal.h"
+
+namespace win32::detail {
+
+// Before the window is made: where the server's default visual maps pixels
+// through a colour map (8-bit screens), asks SDL for a true-colour visual,
+// whose pixels are colours.
+void preferTrueColorVisual();
+
+// Shows the rectangle of a 0x00RRGGBB picture (rows pitch words apart) in
+// the window through Xlib, converted to the window's true-colour visual
+// whatever its masks: for visuals SDL has no surface format for (8-bit
+// 3-3-2, 30-bit). False when that cannot be done.
+bool putPicture(SDL_Window* window, const std::uint32_t* pixels, std::size_t pitch, const SDL_Rect& rect);
+
+// After the window is made: a lost connection to the server no longer ends
+// the process from inside Xlib; lostDisplay() tells, and the display ends
+// the saver as the desktop would.
+void surviveLostDisplay(SDL_Window* window);
+bool lostDisplay();
+
+// A key press or release that SDL dropped because it has no scancode for
+// the key (SDL reports it as a window-system event only). next is the event
+// SDL queued after it, if any: SDL's own key event when it knew the key.
+std::optional<InputEvent> unnamedKey(const SDL_SysWMmsg& message, const SDL_Event* next);
+
+}  // namespace win32::detail

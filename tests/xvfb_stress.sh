@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# Attacks lumvane /s on Xvfb: odd window sizes while it runs, 8/16/24/30-bit
+# screens, the X server killed (during the run and under a message box),
+# SIGSTOP/SIGCONT, SIGTERM and SIGINT at start, during the run and during
+# the wipe, media and unnamed keys, signals under message boxes. Every case
+# must end with the exit code the README's table gives, with no sanitizer
+# report and no process left behind. Usage: xvfb_stress.sh PATH/TO/lumvane
+set -uo pipefail
+set -m  # background jobs keep SIGINT (a shell without job control ignores it for them)
+saver=$1
+work=$(mktemp -d)
+export LSAN_OPTIONS=suppressions=$(cd "$(dirname "$0")" && pwd)/lsan-system.supp
+failures=0
+xserver=
+trap 'stop_x; rm -rf "$work"' EXIT
+
+for tool in Xvfb xdotool import; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
+done
+
+# Xvfb on a free display: it writes the number it took to the pipe.
+start_x() {
+  stop_x
+  local fifo=$work/display
+  rm -f "$fifo" && mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xserver=$!
+  local number
+  read -r -t 20 number <"$fifo" || { echo "FAIL: Xvfb $1 did not start"; exit 1; }
+  export DISPLAY=:$number
+}
+
+stop_x() {
+  if [[ -n "$xserver" ]]; then
+    kill "$xserver" 2>/dev/null
+    wait "$xserver" 2>/dev/null
+    xserver=
+  fi
+}
+
+fail() {
+  echo "FAIL: $case: $*"
+  sed 's/^/  saver: /' "$work/stderr" 2>/dev/null | head -20
+  failures=$((failures + 1))
+}
+
+start() {
+  "$saver" "$@" 2>"$work/stderr" &
+  pid=$!
+  children=
+}
+
+wait_window() {
+  window=
+  for _ in $(seq 100); do
+    window=$(xdotool search --name '^Lumvane$' 2>/dev/null | head -1)
+    [[ -n "$window" ]] && { sleep 0.5; return 0; }
+    sleep 0.05
+  done
+  fail "no window"
+  return 1
+}
+
+# The message box is SDL's child process.
+wait_box() {
+  for _ in $(seq 100); do
+    children=$(cat "/proc/$pid/task/$pid/children" 2>/dev/null)
+    [[ -n "$children" ]] && { sleep 0.7; return 0; }
+    sleep 0.05
+  done
+  fail "no message box"
+  return 1
+}
+
+running() {
+  local state
+  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)
+  [[ -n "$state" && "$state" != Z ]]
+}
+
+# finish EXPECTED...: the saver ends within 10 s with one of the codes.
+finish() {
+  for _ in $(seq 200); do running "$pid" || break; sleep 0.05; done
+  if running "$pid"; then
+    fail "still running"
+    kill -9 "$pid"
+  fi
+  wait "$pid"
+  local code=$? ok=
+  for expected in "$@"; do [[ "$code" == "$expected" ]] && ok=1; done
+  [[ -n "$ok" ]] || fail "exit code $code, expected $*"
+  if grep -qE "AddressSanitizer|LeakSanitizer|runtime error" "$work/stderr"; then
+    fail "sanitizer report"
+    cat "$work/stderr"
+  fi
+  sleep 0.2
+  for child in $children; do
+    if running "$child"; then
+      fail "process $child left behind"
+      kill -9 "$child"
+    fi
+  done
+}
+
+# Lit channels (above 24 of 255) in a screenshot of the window a second into
+# the opening: its noise points give some 15000 at every depth, a black
+# screen none.
+picture_shown() {
+  local lit
+  lit=$(import -window "$window" -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w64 |
+        awk '{ for (i = 1; i <= NF; ++i) if ($i > 24) ++n } END { print n + 0 }')
+  ((lit > 2000)) || fail "nothing shown ($lit lit channels)"
+}
+
+begin() {
+  case=$1
+  echo "== $case"
+}
+
+start_x 1024x768x24
+
+begin "odd sizes while running, then a key (A, 65)"
+start /s
+if wait_window; then
+  for size in "300 768" "100 768" "200 100" "1 1" "1024 100" "301 767"; do
+    xdotool windowsize "$window" $size
+    sleep 0.3
+  done
+  xdotool key a
+fi
+finish 65
+
+begin "media key XF86AudioPlay (VK_MEDIA_PLAY_PAUSE, 179)"
+start /s
+wait_window && xdotool key XF86AudioPlay
+finish 179
+
+# xdotool maps F13 to a spare key code for the press and back right after:
+# read in time it is VK_F13 (124), too late a key Windows has no code for
+# (255). Either way it ends the saver.
+begin "F13, a key SDL cannot name here (124, or 255 when unmapped too soon)"
+start /s
+wait_window && xdotool key F13
+finish 124 255
+
+begin "SIGSTOP and SIGCONT, then a key (65)"
+start /s
+if wait_window; then
+  kill -STOP "$pid"; sleep 0.5; kill -CONT "$pid"; sleep 0.3
+  xdotool key a
+fi
+finish 65
+
+begin "SIGTERM at start (killed: 143; once SDL listens: a close request, 0)"
+start /s
+sleep 0.05
+kill -TERM "$pid"
+finish 143 0
+
+begin "SIGTERM during the run (a close request, 0)"
+start /s
+wait_window && kill -TERM "$pid"
+finish 0
+
+begin "SIGINT during the run (a close request, 0)"
+start /s
+wait_window && kill -INT "$pid"
+finish 0
+
+begin "SIGTERM during a year-long swap interval (ignored value; 0)"
+FX_GLIDE_SWAPINTERVAL=2147483647 start /s
+wait_window && kill -TERM "$pid"
+finish 0
+
+begin "SIGTERM during the wipe (the key's code, 65)"
+start /s
+if wait_window; then
+  xdotool key a
+  sleep 0.1  # the key taken: the twenty frames (a third of a second) of the wipe run
+  kill -TERM "$pid"
+fi
+finish 65
+
+begin "SIGTERM under the notice (0) takes the box with it"
+start /c
+wait_box && kill -TERM "$pid"
+finish 0
+
+begin "SIGINT under the assertion box (255)"
+FX_GLIDE_NO_BOARD=1 start /s
+wait_box && kill -INT "$pid"
+finish 255
+
+begin "SIGKILL under the assertion box (137) takes the box with it"
+FX_GLIDE_NO_BOARD=1 start /s
+wait_box && kill -KILL "$pid"
+finish 137
+
+begin "X server killed during the run (as a close request, 0)"
+start /s
+wait_window && stop_x
+finish 0
+
+start_x 1024x768x24
+begin "X server killed under the assertion box (255)"
+FX_GLIDE_NO_BOARD=1 start /s
+wait_box && stop_x
+finish 255
+
+for depth in 8 16 24 30; do
+  start_x "640x480x$depth"
+  begin "$depth-bit screen: the picture shows, a key ends it (65)"
+  start /s
+  if wait_window; then
+    picture_shown
+    xdotool key a
+  fi
+  finish 65
+done
+
+if ((failures > 0)); then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "all cases passed"
