@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "damage.h"
 #include "isolated.h"
 #include "win32/display.h"
 
@@ -337,6 +339,94 @@ TEST(Gdi, ClipRegionsLimitDrawingWithoutChangingTheStretch) {
   ReleaseDC(window, context);
   EXPECT_EQ(win32::headless::screenPixels(), whole);
   DestroyWindow(window);
+}
+
+// The tiles shown anew after a present. Known answers worked out by hand on
+// a 100 x 70 screen with 32-pixel tiles (columns 0-31, 32-63, 64-95, 96-99;
+// rows 0-31, 32-63, 64-69), then random rectangles checked pixel by pixel
+// against their plain definition: every changed pixel covered, every tile
+// covered touches a changed rectangle or lies within the joining gap of one
+// in its row, no pixel covered twice.
+TEST(Damage, CoveringTilesKnownAnswersAndRandomRectangles) {
+  using win32::detail::coveringTiles;
+  struct Case {
+    std::vector<RECT> changed;
+    int joinGap;
+    std::vector<RECT> expected;
+  };
+  const Case cases[] = {
+      {{}, 0, {}},
+      {{{5, 5, 5, 9}}, 0, {}},                                        // empty
+      {{{-50, -50, 0, 70}}, 0, {}},                                   // off screen
+      {{{0, 0, 1, 1}}, 0, {{0, 0, 32, 32}}},                          // one pixel, one tile
+      {{{31, 31, 33, 33}}, 0, {{0, 0, 64, 64}}},                      // the corner of four tiles
+      {{{90, 60, 500, 500}}, 0, {{64, 32, 100, 70}}},                 // cut at the screen's edges
+      {{{0, 0, 10, 10}, {70, 0, 80, 10}}, 0, {{0, 0, 32, 32}, {64, 0, 96, 32}}},  // two runs in one row
+      {{{0, 0, 10, 10}, {70, 0, 80, 10}}, 1, {{0, 0, 96, 32}}},       // joined across one tile
+      {{{0, 0, 10, 10}, {99, 0, 100, 10}}, 1, {{0, 0, 32, 32}, {96, 0, 100, 32}}},  // two tiles apart
+      {{{0, 0, 10, 10}, {99, 0, 100, 10}}, 2, {{0, 0, 100, 32}}},
+      {{{40, 10, 50, 50}, {33, 65, 34, 66}}, 0, {{32, 0, 64, 70}}},   // equal runs of rows merge
+      {{{40, 10, 50, 50}, {0, 65, 34, 66}}, 0, {{32, 0, 64, 64}, {0, 64, 64, 70}}},  // unequal ones do not
+  };
+  const auto same = [](const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::vector<RECT> result = coveringTiles(cases[i].changed, 100, 70, 32, cases[i].joinGap);
+    ASSERT_EQ(result.size(), cases[i].expected.size()) << "case " << i;
+    for (std::size_t j = 0; j < result.size(); ++j) {
+      EXPECT_TRUE(same(result[j], cases[i].expected[j])) << "case " << i << " rectangle " << j;
+    }
+  }
+  std::mt19937 random(17);
+  constexpr int width = 203, height = 117, tile = 16;
+  int faults = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<RECT> changed;
+    const int count = static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) {
+      const LONG left = static_cast<LONG>(random() % 260) - 30, top = static_cast<LONG>(random() % 160) - 20;
+      changed.push_back({left, top, left + static_cast<LONG>(random() % 40), top + static_cast<LONG>(random() % 40)});
+    }
+    std::vector<int> covered(width * height, 0);
+    const int joinGap = trial % 3;
+    for (const RECT& rect : coveringTiles(changed, width, height, tile, joinGap)) {
+      for (LONG y = rect.top; y < rect.bottom; ++y) {
+        for (LONG x = rect.left; x < rect.right; ++x) {
+          ++covered[y * width + x];
+        }
+      }
+    }
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const auto inside = [x, y](const RECT& r, int grow) {
+          return x >= r.left - grow && x < r.right + grow && y >= r.top - grow && y < r.bottom + grow;
+        };
+        bool changedHere = false;
+        bool tileTouched = false;
+        for (const RECT& rect : changed) {
+          changedHere |= rect.left < rect.right && rect.top < rect.bottom && inside(rect, 0);
+          const RECT tileRect{x / tile * tile, y / tile * tile, x / tile * tile + tile, y / tile * tile + tile};
+          tileTouched |= rect.left < rect.right && rect.top < rect.bottom && rect.left < tileRect.right &&
+                         rect.right > tileRect.left && rect.top < tileRect.bottom && rect.bottom > tileRect.top;
+        }
+        const int times = covered[y * width + x];
+        // A joined gap covers untouched tiles: only those within joinGap
+        // tiles of a touched one in the same row of tiles.
+        bool nearTouched = tileTouched;
+        for (const RECT& rect : changed) {
+          const int tileLeft = (x / tile - joinGap) * tile, tileRight = (x / tile + joinGap + 1) * tile;
+          nearTouched |= rect.left < rect.right && rect.top < rect.bottom && rect.left < tileRight &&
+                         rect.right > tileLeft && rect.top < y / tile * tile + tile && rect.bottom > y / tile * tile;
+        }
+        faults += times > 1 || (changedHere && times == 0) || (times == 1 && !nearTouched);
+      }
+    }
+  }
+  EXPECT_EQ(faults, 0);
+  const RECT box = win32::detail::boundingBox({{5, 6, 7, 8}, {1, 20, 3, 21}});
+  EXPECT_TRUE(same(box, {1, 6, 7, 21}));
+  EXPECT_TRUE(same(win32::detail::boundingBox({}), {0, 0, 0, 0}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "board.h"
+#include "conversion.h"
 #include "environment.h"
 #include "pixel.h"
 #include "precision.h"
@@ -199,7 +200,7 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
   }
   const GrFog_t emptyTable[GR_FOG_TABLE_SIZE] = {};
   loadFogTable(state, emptyTable);
-  startRetraceClock();
+  startRetraceClock(state.retraceTimeline);
   useBoardPrecision();
   state.open = true;
   return FXTRUE;

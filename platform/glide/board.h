@@ -4,13 +4,14 @@
 #include <windows.h>
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
 
+#include "changes.h"
 #include "device/glide.h"
-#include "retraceclock.h"
+#include "pacing.h"
+#include "presenter.h"
 #include "runlog.h"
 #include "softglide.h"
 
@@ -30,22 +31,6 @@ struct Fragment {
   int r, g, b, a;
   float oow;
 };
-
-// What a colour buffer holds, in 16-pixel blocks of each memory row: outside
-// the marked blocks, the dither pattern of its last whole-screen clear.
-// Two pictures therefore differ only in blocks marked in either of them
-// when their clears had the same colour; the presenter converts just those.
-inline constexpr int blockWidth = 16;
-static_assert(screenWidth / blockWidth <= 64, "a row's blocks fit in one word");
-
-struct BufferChanges {
-  int red = 0, green = 0, blue = 0;  // the colour of the last whole-screen clear
-  std::array<std::uint64_t, screenHeight> blocks{};  // per memory row, bit i = pixels 16i to 16i+15
-};
-
-inline std::uint64_t blockBit(int x) {
-  return std::uint64_t{1} << (x / blockWidth);
-}
 
 struct Board {
   bool initialized = false;
@@ -67,15 +52,8 @@ struct Board {
   // The combine units pass the iterated colour and alpha through unchanged
   // (the usual state); pixels then skip the general combine arithmetic.
   bool iteratedPassThrough = true;
-  RetraceClock::time_point timelineStart;
-  long long retracesWaited = 0;
-  int paintedWidth = -1;  // the window size whose bars are painted
-  int paintedHeight = -1;
-  // What the presented picture shows: the changes of the buffer presented
-  // last, as they were then (valid after the first present).
-  bool presented = false;
-  BufferChanges shown;
-  int presentsSinceWhole = 0;
+  RetraceTimeline retraceTimeline;
+  PresenterState presenter;
   int swaps = 0;
 };
 
@@ -118,17 +96,5 @@ inline std::uint16_t& backPixel(Board& state, int row, int x) {
   state.changes[state.back].blocks[row] |= blockBit(x);
   return state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + x];
 }
-
-void presentFrontBuffer();
-
-// Whether the processor has AVX2, for the paths that use it when it does.
-bool hasAvx2();
-
-// 5-6-5 words to 0x00RRGGBB by bit replication, without output gamma.
-void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count);
-
-// The board's steady 60 Hz timeline, from open to shutdown.
-void startRetraceClock();
-void stopRetraceClock();
 
 }  // namespace softglide::detail

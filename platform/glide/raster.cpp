@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "board.h"
+#include "conversion.h"
 #include "fragment.h"
 #include "pixel.h"
 
@@ -195,14 +196,39 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
   Board& state = board();
   int red = 0, green = 0, blue = 0, unusedAlpha = 0;
   splitColor(color, red, green, blue, unusedAlpha);
-  // One dithered row per memory-row phase, copied into the clip window.
-  std::uint16_t rows[4][screenWidth];
-  for (int phase = 0; phase < 4; ++phase) {
-    for (int x = 0; x < screenWidth; ++x) {
-      rows[phase][x] = pixel::ditherTo565(red, green, blue, x, phase);
+  // One dithered row per memory-row phase, copied into the clip window;
+  // kept for the next clear in the same colour.
+  static std::uint16_t rows[4][screenWidth];
+  static int rowsColor[3] = {-1, -1, -1};
+  if (rowsColor[0] != red || rowsColor[1] != green || rowsColor[2] != blue) {
+    for (int phase = 0; phase < 4; ++phase) {
+      for (int x = 0; x < screenWidth; ++x) {
+        rows[phase][x] = pixel::ditherTo565(red, green, blue, x, phase);
+      }
     }
+    rowsColor[0] = red;
+    rowsColor[1] = green;
+    rowsColor[2] = blue;
   }
   if (state.clipMinX >= state.clipMaxX) {
+    return;
+  }
+  BufferChanges& changes = state.changes[state.back];
+  const bool wholeScreen =
+      state.clipMinX == 0 && state.clipMinY == 0 && state.clipMaxX == screenWidth && state.clipMaxY == screenHeight;
+  if (wholeScreen && changes.red == red && changes.green == green && changes.blue == blue) {
+    // Outside its marked blocks the buffer already holds this clear's
+    // pattern: only those are cleared again.
+    for (int row = 0; row < screenHeight; ++row) {
+      std::uint64_t blocks = changes.blocks[row];
+      std::uint16_t* line = &state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth];
+      while (blocks != 0) {
+        const auto [first, end] = firstRun(blocks);
+        std::memcpy(line + first * blockWidth, &rows[row & 3][first * blockWidth],
+                    static_cast<std::size_t>(end - first) * blockWidth * sizeof(std::uint16_t));
+      }
+    }
+    changes.blocks.fill(0);
     return;
   }
   const std::size_t bytes = static_cast<std::size_t>(state.clipMaxX - state.clipMinX) * sizeof(std::uint16_t);
@@ -213,8 +239,7 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
   }
   // A whole-screen clear starts the buffer's changes afresh; a smaller one
   // is a change like any drawing.
-  BufferChanges& changes = state.changes[state.back];
-  if (state.clipMinX == 0 && state.clipMinY == 0 && state.clipMaxX == screenWidth && state.clipMaxY == screenHeight) {
+  if (wholeScreen) {
     changes.red = red;
     changes.green = green;
     changes.blue = blue;

@@ -54,7 +54,7 @@ class HeadlessDisplay final : public Display {
 
   // The screen memory itself is the picture: it changes only by drawing
   // that is then presented, so nothing is copied here.
-  bool present(const RECT&) override {
+  bool present(const std::vector<RECT>&) override {
     if (presentObserver_) {
       presentObserver_(screen_);
     }

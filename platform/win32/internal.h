@@ -44,9 +44,9 @@ class Display {
     std::size_t pitch;
   };
   virtual Memory screenMemory() = 0;
-  // Shows the screen memory, of which only the rectangle changed has to be
-  // shown anew; false when it could not be shown.
-  virtual bool present(const RECT& changed) = 0;
+  // Shows the screen memory, of which only the rectangles changed (which
+  // may overlap) have to be shown anew; false when it could not be shown.
+  virtual bool present(const std::vector<RECT>& changed) = 0;
   virtual int messageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "damage.h"
 #include "internal.h"
 #include "sdl_keys.h"
 #include "sdl_message_box.h"
@@ -161,38 +162,67 @@ class SdlDisplay final : public Display {
     return {fallback_.data(), static_cast<std::size_t>(width_)};
   }
 
-  // Only the rectangle GDI changed since the last present is shown anew;
-  // after an expose the desktop wants the whole window again. Nothing to
-  // show counts as shown; a picture that could not be shown is a failure,
-  // reported once on standard error.
-  bool present(const RECT& changed) override {
+  // Only the tiles GDI changed since the last present are shown anew, each
+  // run of them a request of its own, so that the server copies little more
+  // than what changed; where fewer requests cost less, runs are joined
+  // across small gaps or the whole bounding box is sent. After an expose the
+  // desktop wants the whole window again. Nothing to show counts as shown; a
+  // picture that could not be shown is a failure, reported once on standard
+  // error.
+  bool present(const std::vector<RECT>& changed) override {
     if (lostDisplay()) {
       return false;
     }
-    const RECT area = exposed_ ? RECT{0, 0, width_, height_} : changed;
-    exposed_ = false;
     SDL_Surface* surface = windowSurface();
-    const int left = std::max<int>(area.left, 0);
-    const int top = std::max<int>(area.top, 0);
-    int right = std::min<int>(area.right, width_);
-    int bottom = std::min<int>(area.bottom, height_);
+    int width = width_;
+    int height = height_;
     if (surface != nullptr) {
-      right = std::min(right, surface->w);
-      bottom = std::min(bottom, surface->h);
+      width = std::min(width, surface->w);
+      height = std::min(height, surface->h);
     }
-    if (left >= right || top >= bottom) {
+    constexpr int tile = 16;
+    // What one more request costs the X server, in pixels copied: chosen
+    // with Xvfb under callgrind, where 2700 gave the fewest instructions at
+    // 1080p and 4K, and 12000 at 640x480, whose screen stays in the cache
+    // and so is cheap to copy next to a request.
+    const long long requestPixels =
+        std::max<long long>(2700, 12000LL * 640 * 480 / std::max(1LL, static_cast<long long>(width_) * height_));
+    const std::vector<RECT> exposed{RECT{0, 0, width_, height_}};
+    std::vector<RECT> areas = coveringTiles(exposed_ ? exposed : changed, width, height, tile,
+                                            static_cast<int>(requestPixels / (tile * tile)));
+    exposed_ = false;
+    long long tilesCost = 0;
+    for (const RECT& area : areas) {
+      tilesCost += requestPixels + static_cast<long long>(area.right - area.left) * (area.bottom - area.top);
+    }
+    const RECT box = boundingBox(areas);
+    if (requestPixels + static_cast<long long>(box.right - box.left) * (box.bottom - box.top) < tilesCost) {
+      areas.assign(1, box);
+    }
+    if (areas.empty()) {
       return true;
     }
-    SDL_Rect shown{left, top, right - left, bottom - top};
+    shownAreas_.clear();
+    for (const RECT& area : areas) {
+      shownAreas_.push_back({area.left, area.top, area.right - area.left, area.bottom - area.top});
+    }
     if (surface == nullptr) {
       // No SDL surface for this screen's pixels: Xlib converts.
-      return putPicture(window_, fallback_.data(), static_cast<std::size_t>(width_), shown) ||
-             failed("cannot show the picture");
+      for (const SDL_Rect& shown : shownAreas_) {
+        if (!putPicture(window_, fallback_.data(), static_cast<std::size_t>(width_), shown)) {
+          return failed("cannot show the picture");
+        }
+      }
+      return !lostDisplay();
     }
-    if (!direct_ && !convertInto(surface, shown)) {
-      return failed("cannot convert the picture to the screen's pixels");
+    if (!direct_) {
+      for (const SDL_Rect& shown : shownAreas_) {
+        if (!convertInto(surface, shown)) {
+          return failed("cannot convert the picture to the screen's pixels");
+        }
+      }
     }
-    if (SDL_UpdateWindowSurfaceRects(window_, &shown, 1) != 0) {
+    if (SDL_UpdateWindowSurfaceRects(window_, shownAreas_.data(), static_cast<int>(shownAreas_.size())) != 0) {
       return failed("cannot show the window surface");
     }
     return !lostDisplay();
@@ -382,6 +412,7 @@ class SdlDisplay final : public Display {
   bool reportedFailure_ = false;
   bool noSurface_ = false;
   std::vector<std::uint32_t> fallback_;
+  std::vector<SDL_Rect> shownAreas_;
   SDL_Surface* source_ = nullptr;  // fallback_ as an SDL surface
 };
 

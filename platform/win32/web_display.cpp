@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 
+#include "damage.h"
 #include "internal.h"
 
 // The page's side, through the object that web/page.js sets up.
@@ -80,7 +81,8 @@ class WebDisplay final : public Display {
   // The canvas takes bytes R, G, B, A: the changed part of the screen is
   // converted to that order and drawn. The browser shows it once the page
   // has its turn, which a program that never sleeps (pacing off) gets here.
-  bool present(const RECT& changed) override {
+  bool present(const std::vector<RECT>& changedParts) override {
+    const RECT changed = boundingBox(changedParts);
     const int left = std::clamp<int>(changed.left, 0, screenWidth);
     const int top = std::clamp<int>(changed.top, 0, screenHeight);
     const int right = std::clamp<int>(changed.right, left, screenWidth);

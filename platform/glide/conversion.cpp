@@ -1,0 +1,169 @@
+// Converting the board's 5-6-5 pictures to 0x00RRGGBB: bit replication,
+// eight pixels at a time (with AVX2 where the processor has it), or through
+// the output gamma's table when SST_GAMMA sets one.
+#include "conversion.h"
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "changes.h"
+#include "pixel.h"
+#include "softglide.h"
+
+namespace softglide::detail {
+namespace {
+
+bool avx2Allowed = true;
+
+// The output gamma that SST_GAMMA sets (1.0 when unset).
+double outputGamma() {
+  static const double gamma = [] {
+    if (const char* value = std::getenv("SST_GAMMA")) {
+      const double parsed = std::atof(value);
+      if (parsed > 0.0 && std::isfinite(parsed)) {
+        return parsed;
+      }
+    }
+    return 1.0;
+  }();
+  return gamma;
+}
+
+// 5-6-5 to 0x00RRGGBB by bit replication, through the output gamma.
+const std::array<std::uint32_t, 65536>& presentTable() {
+  static const std::array<std::uint32_t, 65536> table = [] {
+    const double gamma = outputGamma();
+    std::array<std::uint8_t, 256> curve{};
+    for (int level = 0; level < 256; ++level) {
+      curve[level] = static_cast<std::uint8_t>(std::lround(255.0 * std::pow(level / 255.0, 1.0 / gamma)));
+    }
+    std::array<std::uint32_t, 65536> result{};
+    for (std::uint32_t word = 0; word < 65536; ++word) {
+      const auto pixel = static_cast<std::uint16_t>(word);
+      result[word] = static_cast<std::uint32_t>(curve[pixel::red8(pixel)]) << 16 |
+                     static_cast<std::uint32_t>(curve[pixel::green8(pixel)]) << 8 | curve[pixel::blue8(pixel)];
+    }
+    return result;
+  }();
+  return table;
+}
+
+// Bit replication, eight pixels at a time with the compiler's vector types;
+// the same values as the table without gamma.
+[[gnu::always_inline]] inline void replicateBits(const std::uint16_t* source, std::uint32_t* target,
+                                                 std::size_t count) {
+  typedef std::uint16_t Words __attribute__((vector_size(16)));
+  typedef std::uint32_t Pixels __attribute__((vector_size(32)));
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    Words words;
+    std::memcpy(&words, source + i, sizeof words);
+    const Pixels pixel = __builtin_convertvector(words, Pixels);
+    const Pixels red = ((pixel >> 8) & 0xF8) | (pixel >> 13);
+    const Pixels green = ((pixel >> 3) & 0xFC) | ((pixel >> 9) & 0x03);
+    const Pixels blue = ((pixel << 3) & 0xF8) | ((pixel >> 2) & 0x07);
+    const Pixels result = (red << 16) | (green << 8) | blue;
+    std::memcpy(target + i, &result, sizeof result);
+  }
+  for (; i < count; ++i) {
+    const std::uint32_t pixel = source[i];
+    const std::uint32_t red = ((pixel >> 8) & 0xF8) | (pixel >> 13);
+    const std::uint32_t green = ((pixel >> 3) & 0xFC) | ((pixel >> 9) & 0x03);
+    const std::uint32_t blue = ((pixel << 3) & 0xF8) | ((pixel >> 2) & 0x07);
+    target[i] = (red << 16) | (green << 8) | blue;
+  }
+}
+
+// The runs of changed blocks of one memory row.
+[[gnu::always_inline]] inline void replicateBlocks(const std::uint16_t* source, std::uint32_t* target,
+                                                   std::uint64_t blocks) {
+  while (blocks != 0) {
+    const auto [first, end] = firstRun(blocks);
+    const std::size_t offset = static_cast<std::size_t>(first) * blockWidth;
+    replicateBits(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+  }
+}
+
+void replicateRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks) {
+  replicateBlocks(source, target, blocks);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Processors with AVX2 do eight pixels in one register instead of two.
+__attribute__((target("avx2"))) void replicateBitsAvx2(const std::uint16_t* source, std::uint32_t* target,
+                                                       std::size_t count) {
+  replicateBits(source, target, count);
+}
+
+__attribute__((target("avx2"))) void replicateRowBlocksAvx2(const std::uint16_t* source, std::uint32_t* target,
+                                                            std::uint64_t blocks) {
+  replicateBlocks(source, target, blocks);
+}
+#endif
+
+}  // namespace
+
+void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks) {
+  if (outputGamma() != 1.0) {
+    while (blocks != 0) {
+      const auto [first, end] = firstRun(blocks);
+      const std::size_t offset = static_cast<std::size_t>(first) * blockWidth;
+      convertPicture(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+    }
+    return;
+  }
+#if defined(__x86_64__) || defined(__i386__)
+  if (hasAvx2()) {
+    replicateRowBlocksAvx2(source, target, blocks);
+    return;
+  }
+#endif
+  replicateRowBlocks(source, target, blocks);
+}
+
+// SOFTGLIDE_NO_AVX2=1 keeps a process to the plain paths, as allowAvx2(false).
+bool hasAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool avx2 = [] {
+    const char* off = std::getenv("SOFTGLIDE_NO_AVX2");
+    return __builtin_cpu_supports("avx2") && (off == nullptr || off[0] == '\0' || std::strcmp(off, "0") == 0);
+  }();
+  return avx2 && avx2Allowed;
+#else
+  return false;
+#endif
+}
+
+void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (hasAvx2()) {
+    replicateBitsAvx2(source, target, count);
+    return;
+  }
+#endif
+  replicateBits(source, target, count);
+}
+
+}  // namespace softglide::detail
+
+namespace softglide {
+
+void allowAvx2(bool allowed) {
+  detail::avx2Allowed = allowed;
+}
+
+void convertPicture(const std::uint16_t* source, std::uint32_t* target, std::size_t count) {
+  if (detail::outputGamma() == 1.0) {
+    detail::convertWithoutGamma(source, target, count);
+    return;
+  }
+  const auto& table = detail::presentTable();
+  for (std::size_t i = 0; i < count; ++i) {
+    target[i] = table[source[i]];
+  }
+}
+
+}  // namespace softglide
+

@@ -1,0 +1,21 @@
+// Converting the board's 5-6-5 pictures to 0x00RRGGBB for presenting: bit
+// replication, through the output gamma that SST_GAMMA sets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace softglide::detail {
+
+// Whether the processor has AVX2 (and the board may use it), for the paths
+// that use it when it does.
+bool hasAvx2();
+
+// 5-6-5 words to 0x00RRGGBB by bit replication, without output gamma.
+void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count);
+
+// The marked 16-pixel blocks of one row (bit i = pixels 16i to 16i+15), as
+// softglide::convertPicture converts them; the rest of target is untouched.
+void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks);
+
+}  // namespace softglide::detail

@@ -1,0 +1,31 @@
+// Presenting the board's front buffer into its window through GDI,
+// letterboxed to 4:3, showing anew only what changed since the last present.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "changes.h"
+
+namespace softglide::detail {
+
+// What the window shows, as the presenter left it.
+struct PresenterState {
+  int paintedWidth = -1;  // the window size whose bars are painted
+  int paintedHeight = -1;
+  // What the presented picture shows: the changes of the buffer presented
+  // last, as they were then (valid after the first present).
+  bool presented = false;
+  BufferChanges shown;
+  int presentsSinceWhole = 0;
+};
+
+// Shows picture (screenWidth x screenHeight 5-6-5 words, top memory row
+// first), whose changes since its last whole clear are given, in window.
+// previous is the picture presented last, unchanged since: where the two
+// are the same, the window already shows the picture.
+void presentPicture(HWND window, const std::uint16_t* picture, const std::uint16_t* previous,
+                    const BufferChanges& changes, PresenterState& presenter);
+
+}  // namespace softglide::detail
