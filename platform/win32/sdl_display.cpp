@@ -72,15 +72,16 @@ class SdlDisplay final : public Display {
       return false;
     }
     started_ = true;
-    if (!realDisplay()) {
-      return false;
-    }
-    if (openWindow()) {
+    const bool real = realDisplay();
+    if (real && openWindow()) {
       return true;
     }
-    // A display that is there but fails is said so; the half-started video
-    // subsystem is shut, since SDL's message boxes crash over it.
-    std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
+    // A display that is there but fails is said so. Either way the video
+    // subsystem is shut again, on a fallback driver too (no X server
+    // reached): SDL's message boxes crash over a half-started one.
+    if (real) {
+      std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
+    }
     if (window_ != nullptr) {
       SDL_DestroyWindow(window_);
       window_ = nullptr;
