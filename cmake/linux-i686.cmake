@@ -7,8 +7,8 @@ set(CMAKE_CXX_COMPILER g++)
 include(${CMAKE_CURRENT_LIST_DIR}/pentium2.cmake)
 # At -O3 on 32-bit, gcc 12 warns of overlapping copies inside std::string's
 # own assign (a false positive of -Wrestrict, gcc bug 105329).
-set(CMAKE_C_FLAGS_INIT "-m32 ${CMAKE_C_FLAGS_INIT}")
-set(CMAKE_CXX_FLAGS_INIT "-m32 ${CMAKE_CXX_FLAGS_INIT} -Wno-restrict")
+set(CMAKE_C_FLAGS_INIT "-m32")
+set(CMAKE_CXX_FLAGS_INIT "-m32 -Wno-restrict")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
 # pkg-config and find_package look in the :i386 libraries only.

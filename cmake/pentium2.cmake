@@ -6,6 +6,7 @@
 # arithmetic rounds as on the SSE2 targets. The stack is realigned for the
 # AVX2 functions, which callers from Windows do not align. The vector helpers
 # are inlined into those functions, so their ABI note (-Wpsabi) does not apply.
-set(lumvane_pentium2_flags "-march=pentium2 -mtune=generic -mfpmath=387 -ffloat-store -mstackrealign -Wno-psabi")
-set(CMAKE_C_FLAGS_INIT "${lumvane_pentium2_flags}")
-set(CMAKE_CXX_FLAGS_INIT "${lumvane_pentium2_flags}")
+# The top-level CMakeLists adds them to every compilation: kept out of the
+# cached CMAKE_<LANG>_FLAGS, a build folder made before they changed cannot
+# keep stale ones.
+set(LUMVANE_TARGET_FLAGS -march=pentium2 -mtune=generic -mfpmath=387 -ffloat-store -mstackrealign -Wno-psabi)

@@ -39,12 +39,23 @@ start() {
   for _ in $(seq 1 50); do [[ -f $work/saver.pid ]] && break; sleep 0.1; done
 }
 # Waits up to $2 seconds for a top-level window titled $1; prints its id.
+# When none comes, says on standard error what there was instead: the
+# saver's state, its output and the display's windows.
 wait_window() {
   for _ in $(seq 1 $(( $2 * 5 ))); do
     id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
     [[ -n $id ]] && { echo "$id"; return 0; }
     sleep 0.2
   done
+  {
+    if [[ -f $work/exit ]]; then echo "no window \"$1\" after $2 s: the saver ended with $(cat "$work/exit")"
+    else echo "no window \"$1\" after $2 s: the saver is still running"; fi
+    echo "its output:"; sed 's/^/  /' "$work/saver.log" 2>/dev/null | tail -20
+    echo "windows on the display:"
+    for w in $(xdotool search --name . 2>/dev/null | head -20); do
+      echo "  $w $(xdotool getwindowname "$w" 2>/dev/null)"
+    done
+  } >&2
   return 1
 }
 # Waits up to $1 seconds for the saver to end; prints its exit code.
@@ -61,6 +72,9 @@ stop() {
   [[ -f $work/saver.pid ]] && kill "$(cat "$work/saver.pid")" >/dev/null 2>&1
   wait_exit 10 >/dev/null
 }
+# How long a window may take to appear: on a machine that has never run
+# Wine, the first window of a prefix waits for font caches to be built.
+window_wait=60
 focus() { xdotool windowfocus --sync "$1" >/dev/null 2>&1; }
 
 case $scenario in
@@ -88,7 +102,7 @@ case $scenario in
     ;;
   window-and-picture)
     start /s
-    window=$(wait_window Lumvane 20) || fail "no Lumvane window"
+    window=$(wait_window Lumvane $window_wait) || { stop; fail "no Lumvane window"; }
     sleep 1
     found=$(cd "$work" && timeout 30 "$wine" "$findwindow" LumvaneClass Lumvane | tr -d '\r')
     [[ $found == "0 0 1280 800 screen 1280 800" ]] || fail "window of class LumvaneClass: $found"
@@ -103,7 +117,7 @@ case $scenario in
     ;;
   key)
     start /s
-    window=$(wait_window Lumvane 20) || fail "no Lumvane window"
+    window=$(wait_window Lumvane $window_wait) || { stop; fail "no Lumvane window"; }
     sleep 1
     focus "$window"
     xdotool key a
@@ -114,7 +128,7 @@ case $scenario in
   mouse)
     xdotool mousemove 20 20
     start /s
-    window=$(wait_window Lumvane 20) || fail "no Lumvane window"
+    window=$(wait_window Lumvane $window_wait) || { stop; fail "no Lumvane window"; }
     sleep 2
     focus "$window"
     # Wine, like Windows, may also report a move when the window appears
@@ -133,7 +147,7 @@ case $scenario in
     ;;
   notice)
     start /c
-    box=$(wait_window Notice 20) || { stop; fail "no Notice box"; }
+    box=$(wait_window Notice $window_wait) || { stop; fail "no Notice box"; }
     xdotool search --name "^Lumvane\$" >/dev/null 2>&1 && { stop; fail "a Lumvane window beside the notice"; }
     focus "$box"
     xdotool key Return
@@ -144,7 +158,7 @@ case $scenario in
   no-board)
     export FX_GLIDE_NO_BOARD=1
     start /s
-    box=$(wait_window "Assertion Failed!" 20) || { stop; fail "no Assertion Failed! box"; }
+    box=$(wait_window "Assertion Failed!" $window_wait) || { stop; fail "no Assertion Failed! box"; }
     focus "$box"
     xdotool key Return
     code=$(wait_exit 20) || { stop; fail "the saver did not end after the assertion"; }
@@ -160,7 +174,7 @@ case $scenario in
     export FX_GLIDE_SWAPINTERVAL=0 SOFTGLIDE_FRAMES=$out
     [[ ${2:-} == no-avx2 ]] && export SOFTGLIDE_NO_AVX2=1
     start /s
-    window=$(wait_window Lumvane 20) || { stop; fail "no Lumvane window"; }
+    window=$(wait_window Lumvane $window_wait) || { stop; fail "no Lumvane window"; }
     for _ in $(seq 1 600); do
       [[ -f $out && $(wc -l <"$out") -ge 700 ]] && break
       running || break
@@ -181,7 +195,7 @@ case $scenario in
     seconds=${1:-20}
     ticks=$(getconf CLK_TCK)
     start /s
-    wait_window Lumvane 20 >/dev/null || { stop; fail "no Lumvane window"; }
+    wait_window Lumvane $window_wait >/dev/null || { stop; fail "no Lumvane window"; }
     sleep 2
     pid=$(pgrep -P "$(cat "$work/saver.pid")" | head -1)
     [[ -n $pid ]] || { stop; fail "no saver process"; }
