@@ -10,11 +10,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "board.h"
 #include "conversion.h"
+#include "environment.h"
 #include "glide_fixture.h"
 #include "isolated.h"
 #include "win32/display.h"
@@ -88,10 +90,13 @@ TEST(Board, NoAvx2Switch) {
 #else
   const bool processor = false;
 #endif
+  // Only "1" is the switch; any other value is ignored with one line.
   const struct {
     const char* value;  // nullptr: unset
     bool expected;
-  } cases[] = {{nullptr, processor}, {"", processor}, {"0", processor}, {"1", false}, {"yes", false}};
+    bool reported;
+  } cases[] = {{nullptr, processor, false}, {"", processor, false}, {"0", processor, false},
+               {"1", false, false},         {"yes", processor, true}, {" 1", processor, true}};
   for (const auto& row : cases) {
     const IsolatedRun run = runIsolated([&row] {
       if (row.value == nullptr) {
@@ -101,7 +106,47 @@ TEST(Board, NoAvx2Switch) {
       }
       reportFact("avx2", softglide::detail::hasAvx2() ? 1 : 0);
     });
-    EXPECT_EQ(run["avx2"], row.expected ? "1" : "0") << (row.value == nullptr ? "unset" : row.value);
+    const char* label = row.value == nullptr ? "unset" : row.value;
+    EXPECT_EQ(run["avx2"], row.expected ? "1" : "0") << label;
+    EXPECT_EQ(std::count(run.errorOutput.begin(), run.errorOutput.end(), '\n'), row.reported ? 1 : 0)
+        << label << ": " << run.errorOutput;
+  }
+}
+
+// SST_GAMMA takes a positive decimal number and nothing else; a value half
+// read ("2.2x" as 2.2) or read as zero would give a picture nobody asked for.
+TEST(Board, GammaIsReadWholeOrNotAtAll) {
+  using softglide::detail::parseGamma;
+  for (const char* bad : {"", "abc", "0", "0.0", "-1.7", "+1.7", " 1.7", "1.7 ", "2.2x", "1,7", ".", "e5", "1e",
+                          "1e+", "1.2.3", "0x1p1", "inf", "nan", "1e999", "1e-999"}) {
+    EXPECT_FALSE(parseGamma(bad).has_value()) << bad;
+  }
+  EXPECT_FALSE(parseGamma(nullptr).has_value());
+  const std::pair<const char*, double> good[] = {{"1.7", 1.7}, {"2", 2.0},   {"0.45", 0.45}, {".5", 0.5},
+                                                 {"3.", 3.0},  {"1e0", 1.0}, {"25E-1", 2.5}, {"0.1e+1", 1.0}};
+  for (const auto& [text, value] : good) {
+    EXPECT_EQ(parseGamma(text), value) << text;
+  }
+
+  // Through a present. A 0x808080 clear is dithered: at x 320, y 240 the
+  // threshold is 0, so red and blue are (256 - 8 + 1) >> 4 = 15 and green
+  // (512 - 8 + 2) >> 4 = 31, that is 0x7B 0x7D 0x7B by bit replication.
+  // Gamma 2 makes each level 255 * (level / 255)^(1/2): 123 -> 177.10 -> 177,
+  // 125 -> 178.54 -> 179.
+  const std::pair<const char*, const char*> presents[] = {
+      {"", "8093051"}, {"2.2x", "8093051"}, {"2", "11645873"}};  // 0x7B7D7B, 0xB1B3B1
+  for (const auto& [value, pixel] : presents) {
+    const IsolatedRun run = runIsolated([value = value] {
+      setenv("SST_GAMMA", value, 1);
+      openTestBoard();
+      grBufferClear(0x00808080u, 0, 0xFFFF);
+      grBufferSwap(1);
+      reportFact("pixel", win32::headless::screenPixels()[240 * 640 + 320]);
+    });
+    EXPECT_EQ(run["pixel"], pixel) << value;
+    const bool reported = std::string(value) == "2.2x";
+    EXPECT_EQ(std::count(run.errorOutput.begin(), run.errorOutput.end(), '\n'), reported ? 1 : 0)
+        << value << ": " << run.errorOutput;
   }
 }
 

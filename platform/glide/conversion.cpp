@@ -5,10 +5,10 @@
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "changes.h"
+#include "environment.h"
 #include "pixel.h"
 #include "softglide.h"
 
@@ -17,24 +17,10 @@ namespace {
 
 bool avx2Allowed = true;
 
-// The output gamma that SST_GAMMA sets (1.0 when unset).
-double outputGamma() {
-  static const double gamma = [] {
-    if (const char* value = std::getenv("SST_GAMMA")) {
-      const double parsed = std::atof(value);
-      if (parsed > 0.0 && std::isfinite(parsed)) {
-        return parsed;
-      }
-    }
-    return 1.0;
-  }();
-  return gamma;
-}
-
 // 5-6-5 to 0x00RRGGBB by bit replication, through the output gamma.
 const std::array<std::uint32_t, 65536>& presentTable() {
   static const std::array<std::uint32_t, 65536> table = [] {
-    const double gamma = outputGamma();
+    const double gamma = outputGamma();  // read once, when the table is first made
     std::array<std::uint8_t, 256> curve{};
     for (int level = 0; level < 256; ++level) {
       curve[level] = static_cast<std::uint8_t>(std::lround(255.0 * std::pow(level / 255.0, 1.0 / gamma)));
@@ -126,10 +112,7 @@ void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::u
 // SOFTGLIDE_NO_AVX2=1 keeps a process to the plain paths, as allowAvx2(false).
 bool hasAvx2() {
 #if defined(__x86_64__) || defined(__i386__)
-  static const bool avx2 = [] {
-    const char* off = std::getenv("SOFTGLIDE_NO_AVX2");
-    return __builtin_cpu_supports("avx2") && (off == nullptr || off[0] == '\0' || std::strcmp(off, "0") == 0);
-  }();
+  static const bool avx2 = __builtin_cpu_supports("avx2") && !avx2Refused();
   return avx2 && avx2Allowed;
 #else
   return false;

@@ -3,6 +3,7 @@
 // turned "abc" into 0 and 2^31-1 into a year-long swap).
 #include "environment.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +36,7 @@ std::optional<int> parseSwapInterval(const char* text) {
   return value <= maxSwapInterval ? std::optional<int>(value) : std::nullopt;
 }
 
-std::optional<bool> parseNoBoard(const char* text) {
+std::optional<bool> parseSwitch(const char* text) {
   if (text == nullptr || text[0] == '\0' || std::strcmp(text, "0") == 0) {
     return false;
   }
@@ -43,6 +44,42 @@ std::optional<bool> parseNoBoard(const char* text) {
     return true;
   }
   return std::nullopt;
+}
+
+// Digits, a point and digits (either side may be empty, not both), then an
+// optional exponent: no blanks, signs, hexadecimal, "inf" or "nan". Zero and
+// values too large for a double are no gamma.
+std::optional<double> parseGamma(const char* text) {
+  if (text == nullptr) {
+    return std::nullopt;
+  }
+  const char* const digits = "0123456789";
+  const char* at = text;
+  const std::size_t whole = std::strspn(at, digits);
+  at += whole;
+  std::size_t fraction = 0;
+  if (*at == '.') {
+    fraction = std::strspn(++at, digits);
+    at += fraction;
+  }
+  if (whole + fraction == 0) {
+    return std::nullopt;
+  }
+  if (*at == 'e' || *at == 'E') {
+    at += (at[1] == '+' || at[1] == '-') ? 2 : 1;
+    const std::size_t exponent = std::strspn(at, digits);
+    if (exponent == 0) {
+      return std::nullopt;
+    }
+    at += exponent;
+  }
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  // end != at: a program's locale reads the point differently.
+  if (*at != '\0' || end != at || !(value > 0.0) || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 std::optional<int> swapIntervalOverride() {
@@ -57,13 +94,35 @@ std::optional<int> swapIntervalOverride() {
   return interval;
 }
 
-bool boardHidden() {
-  const char* value = std::getenv("FX_GLIDE_NO_BOARD");
-  const std::optional<bool> hidden = parseNoBoard(value);
-  if (!hidden) {
-    reportIgnored("FX_GLIDE_NO_BOARD", value, "only 1 hides the board");
+namespace {
+
+// A switch from the environment; any value but unset, empty, "0" or "1" is
+// reported, saying what "1" does, and leaves the switch off.
+bool readSwitch(const char* name, const char* whatOneDoes) {
+  const char* value = std::getenv(name);
+  const std::optional<bool> on = parseSwitch(value);
+  if (!on) {
+    reportIgnored(name, value, (std::string("only 1 ") + whatOneDoes).c_str());
   }
-  return hidden.value_or(false);
+  return on.value_or(false);
+}
+
+}  // namespace
+
+bool boardHidden() { return readSwitch("FX_GLIDE_NO_BOARD", "hides the board"); }
+
+bool avx2Refused() { return readSwitch("SOFTGLIDE_NO_AVX2", "keeps the board from AVX2"); }
+
+double outputGamma() {
+  const char* value = std::getenv("SST_GAMMA");
+  if (value == nullptr || value[0] == '\0') {
+    return 1.0;
+  }
+  const std::optional<double> gamma = parseGamma(value);
+  if (!gamma) {
+    reportIgnored("SST_GAMMA", value, "not a positive decimal number");
+  }
+  return gamma.value_or(1.0);
 }
 
 }  // namespace softglide::detail

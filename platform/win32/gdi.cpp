@@ -85,10 +85,10 @@ __attribute__((target("avx2"))) void gatherWithoutTopByteAvx2(std::uint32_t* tar
 void gatherRow(std::uint32_t* target, const std::uint32_t* source, const int* columns, int count) {
 #if defined(__x86_64__) || defined(__i386__)
   // SOFTGLIDE_NO_AVX2=1 keeps the process to the plain paths, here as in
-  // the software Glide.
+  // the software Glide (which reports any other value as ignored).
   static const bool avx2 = [] {
     const char* off = std::getenv("SOFTGLIDE_NO_AVX2");
-    return __builtin_cpu_supports("avx2") && (off == nullptr || off[0] == '\0' || std::strcmp(off, "0") == 0);
+    return __builtin_cpu_supports("avx2") && (off == nullptr || std::strcmp(off, "1") != 0);
   }();
   if (avx2) {
     gatherWithoutTopByteAvx2(target, source, columns, count);
