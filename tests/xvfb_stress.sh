@@ -50,24 +50,28 @@ start() {
   children=
 }
 
+# poll_until SECONDS COMMAND...: true as soon as the command is, false when
+# the time is up. A busy machine (this runs beside the sanitizer suite) may
+# take several seconds to show a window.
+poll_until() {
+  local tries=$(( $1 * 20 ))
+  shift
+  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.05; done
+  return 1
+}
+
+found_window() { window=$(xdotool search --name '^Lumvane$' 2>/dev/null | head -1); [[ -n "$window" ]]; }
 wait_window() {
   window=
-  for _ in $(seq 100); do
-    window=$(xdotool search --name '^Lumvane$' 2>/dev/null | head -1)
-    [[ -n "$window" ]] && { sleep 0.5; return 0; }
-    sleep 0.05
-  done
+  poll_until 20 found_window && { sleep 0.5; return 0; }
   fail "no window"
   return 1
 }
 
-# The message box is SDL's child process.
+# A message box is drawn by a child process of the saver.
+found_box() { children=$(cat "/proc/$pid/task/$pid/children" 2>/dev/null); [[ -n "$children" ]]; }
 wait_box() {
-  for _ in $(seq 100); do
-    children=$(cat "/proc/$pid/task/$pid/children" 2>/dev/null)
-    [[ -n "$children" ]] && { sleep 0.7; return 0; }
-    sleep 0.05
-  done
+  poll_until 20 found_box && { sleep 0.7; return 0; }
   fail "no message box"
   return 1
 }
@@ -77,11 +81,11 @@ running() {
   state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)
   [[ -n "$state" && "$state" != Z ]]
 }
+ended() { ! running "$1"; }
 
 # finish EXPECTED...: the saver ends within 10 s with one of the codes.
 finish() {
-  for _ in $(seq 200); do running "$pid" || break; sleep 0.05; done
-  if running "$pid"; then
+  if ! poll_until 10 ended "$pid"; then
     fail "still running"
     kill -9 "$pid"
   fi
