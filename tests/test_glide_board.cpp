@@ -113,6 +113,22 @@ TEST(Board, NoAvx2Switch) {
   }
 }
 
+// A value ignored is reported once, even when other variables are read in
+// between (the swap interval is read at every swap).
+TEST(Board, EachIgnoredValueIsReportedOnce) {
+  const IsolatedRun run = runIsolated([] {
+    setenv("FX_GLIDE_SWAPINTERVAL", "abc", 1);
+    setenv("FX_GLIDE_NO_BOARD", "yes", 1);
+    for (int i = 0; i < 3; ++i) {
+      reportFact("interval" + std::to_string(i), softglide::detail::swapIntervalOverride().has_value());
+      reportFact("hidden" + std::to_string(i), softglide::detail::boardHidden());
+    }
+  });
+  EXPECT_EQ(run["interval2"], "0");
+  EXPECT_EQ(run["hidden2"], "0");
+  EXPECT_EQ(std::count(run.errorOutput.begin(), run.errorOutput.end(), '\n'), 2) << run.errorOutput;
+}
+
 // SST_GAMMA takes a positive decimal number and nothing else; a value half
 // read ("2.2x" as 2.2) or read as zero would give a picture nobody asked for.
 TEST(Board, GammaIsReadWholeOrNotAtAll) {

@@ -7,19 +7,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
 namespace softglide::detail {
 namespace {
 
-// One line per variable and value, however often the value is read.
+// One line per variable and value, however often and in whatever order the
+// variables are read (the swap interval is read at every swap).
 void reportIgnored(const char* name, const char* value, const char* accepted) {
-  static std::string lastReported;
-  const std::string key = std::string(name) + '=' + value;
-  if (key == lastReported) {
+  static std::set<std::string> reported;
+  if (!reported.insert(std::string(name) + '=' + value).second) {
     return;
   }
-  lastReported = key;
   std::fprintf(stderr, "softglide: %s=\"%s\" ignored: %s\n", name, value, accepted);
   std::fflush(stderr);
 }
