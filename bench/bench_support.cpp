@@ -8,10 +8,11 @@
 #include <cstdlib>
 #include <random>
 
-#include "board_host.h"
+#include "app/screenwindow.h"
 #include "device/glide.h"
+#include "device/glidesystem.h"
+#include "effect/scene.h"
 #include "win32/display.h"
-
 
 void prepareBenchDisplay() {
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
@@ -25,9 +26,11 @@ void openBenchBoard() {
   }
   opened = true;
   prepareBenchDisplay();
-  showBoardWindow();
-  openBoard();
-  setSaverRenderState();
+  // The saver's own start-up: its window, its board and its render state.
+  createScreenWindow();
+  openGlideDevice();
+  setupScene();
+  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
 }
 
 const BenchScene& scene() {

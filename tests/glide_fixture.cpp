@@ -12,8 +12,12 @@ struct HeadlessByDefault {
 } headlessByDefault;
 }  // namespace
 
-void openTestBoard() {
-  setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+void openTestBoard(const char* swapInterval) {
+  if (swapInterval == nullptr) {
+    unsetenv("FX_GLIDE_SWAPINTERVAL");
+  } else {
+    setenv("FX_GLIDE_SWAPINTERVAL", swapInterval, 1);
+  }
   static const HWND window = showBoardWindow();
   (void)window;
   grGlideShutdown();

@@ -9,10 +9,12 @@
 #include "device/glide.h"
 #include "softglide.h"
 
-// Opens the board at 640x480 on a shown screen-sized window, pacing off,
-// with flat state: iterated colour and alpha, no fog, no blending. The
-// headless display is 640x480 unless the test chose another before.
-void openTestBoard();
+// Opens the board at 640x480 on a shown screen-sized window, with flat
+// state: iterated colour and alpha, no fog, no blending. The board reads
+// FX_GLIDE_SWAPINTERVAL as it opens: it is set to swapInterval first (by
+// default "0", pacing off; null: unset). The headless display is 640x480
+// unless the test chose another before.
+void openTestBoard(const char* swapInterval = "0");
 
 // Shows what was drawn: swaps and returns the 5-6-5 picture, top row first.
 std::vector<std::uint16_t> swapAndRead();

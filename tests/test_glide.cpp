@@ -10,12 +10,11 @@
 
 #include "glide_fixture.h"
 #include "isolated.h"
-#include "pixel.h"
 #include "win32/display.h"
 
 namespace {
 
-using softglide::pixel::floatingDepth;
+using softglide::floatingDepth;
 
 // The floating depth written from its definition with frexp, in double.
 std::uint32_t referenceDepth(float oow) {

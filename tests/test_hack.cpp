@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "win32/display.h"
+#include "options.h"
 
 namespace {
 
-using Target = win32::HackOptions::Target;
+using Target = hack::Options::Target;
 
 struct Case {
   std::vector<std::string> arguments;
@@ -64,7 +64,7 @@ TEST(HackOptions, WindowsAndErrors) {
     std::string label;
     for (const std::string& argument : c.arguments) label += "[" + argument + "]";
     label += c.environmentWindow != nullptr ? std::string(" env=") + c.environmentWindow : " no env";
-    const win32::HackOptions options = win32::parseHackOptions(c.arguments, c.environmentWindow);
+    const hack::Options options = hack::parseOptions(c.arguments, c.environmentWindow);
     EXPECT_EQ(options.hack, c.hack) << label;
     if (*c.error != '\0') {
       EXPECT_NE(options.error.find(c.error), std::string::npos) << label << ": " << options.error;

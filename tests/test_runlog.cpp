@@ -21,7 +21,6 @@
 #include "effect/frame.h"
 #include "glide_fixture.h"
 #include "isolated.h"
-#include "runlog.h"
 #include "saver_fixture.h"
 
 namespace {

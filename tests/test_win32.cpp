@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "damage.h"
+#include "win32/driver.h"
 #include "isolated.h"
 #include "win32/display.h"
 
@@ -348,7 +348,7 @@ TEST(Gdi, ClipRegionsLimitDrawingWithoutChangingTheStretch) {
 // covered touches a changed rectangle or lies within the joining gap of one
 // in its row, no pixel covered twice.
 TEST(Damage, CoveringTilesKnownAnswersAndRandomRectangles) {
-  using win32::detail::coveringTiles;
+  using win32::coveringTiles;
   struct Case {
     std::vector<RECT> changed;
     int joinGap;
@@ -424,9 +424,9 @@ TEST(Damage, CoveringTilesKnownAnswersAndRandomRectangles) {
     }
   }
   EXPECT_EQ(faults, 0);
-  const RECT box = win32::detail::boundingBox({{5, 6, 7, 8}, {1, 20, 3, 21}});
+  const RECT box = win32::boundingBox({{5, 6, 7, 8}, {1, 20, 3, 21}});
   EXPECT_TRUE(same(box, {1, 6, 7, 21}));
-  EXPECT_TRUE(same(win32::detail::boundingBox({}), {0, 0, 0, 0}));
+  EXPECT_TRUE(same(win32::boundingBox({}), {0, 0, 0, 0}));
 }
 
 }  // namespace

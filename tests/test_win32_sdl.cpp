@@ -16,6 +16,7 @@
 #include "isolated.h"
 #include "sdl_keys.h"
 #include "win32/display.h"
+#include "win32/sdl.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ MSG nextInput() {
 
 TEST(SdlDisplay, WithoutADisplayWindowsFailAndBoxesGoToStandardError) {
   const IsolatedRun run = runIsolated([] {
+    win32::useSdlDisplay();
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("DISPLAY", ":97", 1);
     reportFact("window", makeWindow() != nullptr);
@@ -65,6 +67,7 @@ TEST(SdlDisplay, WithoutADisplayWindowsFailAndBoxesGoToStandardError) {
 
 TEST(SdlDisplay, DummyDriverInputBecomesWindowsMessages) {
   const IsolatedRun run = runIsolated([] {
+    win32::useSdlDisplay();
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     const HWND window = makeWindow();
     reportFact("window", window != nullptr);
@@ -134,7 +137,7 @@ TEST(SdlKeys, EveryNamedKeyHasItsWindowsCode) {
       {SDL_SCANCODE_A, 'A'},             {SDL_SCANCODE_0, '0'},            {SDL_SCANCODE_APPLICATION, 0x5D},
   };
   for (const auto& [scancode, code] : windowsCodes) {
-    EXPECT_EQ(win32::detail::virtualKeyOfScancode(scancode), code) << SDL_GetScancodeName(scancode);
+    EXPECT_EQ(win32::sdl::virtualKeyOfScancode(scancode), code) << SDL_GetScancodeName(scancode);
   }
   // Every scancode SDL has a name for gives a code in 1-255, and only keys
   // Windows has no code for (brightness, eject, the calculator keypad) give
@@ -164,19 +167,20 @@ TEST(SdlKeys, EveryNamedKeyHasItsWindowsCode) {
     }
     const bool listed = std::find(std::begin(withoutWindowsCode), std::end(withoutWindowsCode), code) !=
                         std::end(withoutWindowsCode);
-    const UINT key = win32::detail::virtualKeyOfScancode(code);
+    const UINT key = win32::sdl::virtualKeyOfScancode(code);
     EXPECT_GT(key, 0u) << name;
-    EXPECT_EQ(key == win32::detail::noVirtualKey, listed) << name << " gives " << key;
+    EXPECT_EQ(key == win32::sdl::noVirtualKey, listed) << name << " gives " << key;
   }
   // Keys known only by their X keysym: F13 (XK_F13 0xFFCA) and F24.
-  EXPECT_EQ(win32::detail::virtualKeyOfKeysym(0xFFCA), 0x7Cu);
-  EXPECT_EQ(win32::detail::virtualKeyOfKeysym(0xFFD5), 0x87u);
+  EXPECT_EQ(win32::sdl::virtualKeyOfKeysym(0xFFCA), 0x7Cu);
+  EXPECT_EQ(win32::sdl::virtualKeyOfKeysym(0xFFD5), 0x87u);
 }
 
 // A media key reaches the window as WM_KEYDOWN with its own code, not the
 // 255 of a failed start.
 TEST(SdlDisplay, MediaKeysArriveWithTheirOwnCodes) {
   const IsolatedRun run = runIsolated([] {
+    win32::useSdlDisplay();
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     ShowWindow(makeWindow(), SW_SHOW);
     pushKey(SDL_KEYDOWN, SDLK_AUDIOPLAY, SDL_SCANCODE_AUDIOPLAY, 0);
@@ -196,6 +200,7 @@ TEST(SdlDisplay, MediaKeysArriveWithTheirOwnCodes) {
 // ((768 - 225) / 2 = 271); everything above is black bar.
 TEST(SdlDisplay, ThePictureFollowsTheWindowSize) {
   const IsolatedRun run = runIsolated([] {
+    win32::useSdlDisplay();
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
     const HWND window = showBoardWindow();

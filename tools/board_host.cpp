@@ -1,4 +1,4 @@
-// The board's window and render state for programs other than the saver.
+// The board's window for programs other than the saver.
 #include "board_host.h"
 
 namespace {
@@ -36,16 +36,4 @@ bool openBoard() {
   grSstSelect(0);
   return grSstWinOpen(0, GR_RESOLUTION_640x480, GR_REFRESH_60Hz, GR_COLORFORMAT_ABGR, GR_ORIGIN_LOWER_LEFT, 2, 1) !=
          FXFALSE;
-}
-
-void setSaverRenderState() {
-  static GrFog_t table[GR_FOG_TABLE_SIZE];
-  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
-  grAlphaCombine(GR_COMBINE_FUNCTION_LOCAL, GR_COMBINE_FACTOR_ZERO, GR_COMBINE_LOCAL_ITERATED,
-                 GR_COMBINE_OTHER_CONSTANT, FXFALSE);
-  grFogMode(GR_FOG_WITH_TABLE);
-  grFogColorValue(0);
-  guFogGenerateExp(table, 0.9f);
-  grFogTable(table);
-  grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ZERO);
 }

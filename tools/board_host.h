@@ -1,6 +1,7 @@
 // A home for the software Glide board outside the saver: a shown window of
-// the screen's size to open on, and the saver's render state. Used by the
-// tools, tests, benchmarks and fuzzers that drive the board directly.
+// the screen's size to open on. Used by the tools, tests and fuzzers that
+// drive the board directly. (The saver's render state is the saver's own:
+// setupScene sets it.)
 #pragma once
 
 #include <windows.h>
@@ -14,7 +15,3 @@ HWND showBoardWindow();
 // grGlideInit, the hardware query, board 0 and its 640x480 screen; true
 // when the screen is open.
 bool openBoard();
-
-// Iterated colour and alpha, exponential table fog (density 0.9) towards
-// black, source-alpha blending: what the saver draws with.
-void setSaverRenderState();

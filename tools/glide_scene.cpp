@@ -12,6 +12,7 @@
 
 #include "board_host.h"
 #include "device/glide.h"
+#include "effect/scene.h"
 #include "pngfile.h"
 #include "win32/display.h"
 
@@ -27,8 +28,12 @@ GrVertex vertex(float x, float y, float level, float a, float oow) {
   return v;
 }
 
+// The saver's own render state (and its pools, which the scene leaves
+// alone): iterated colour and alpha, exponential table fog towards black,
+// source-alpha blending.
 void drawScene() {
-  setSaverRenderState();
+  setupScene();
+  guColorCombineFunction(GR_COLORCOMBINE_ITRGB);
   grBufferClear(0, 0, 0xFFFF);
   // A grey clip-window clear in the lower left corner (origin lower left).
   grClipWindow(20, 20, 220, 120);

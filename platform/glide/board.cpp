@@ -1,5 +1,5 @@
 // The board's lifecycle and state calls: init, query, open, shutdown, the
-// combine units, fog, blending, clip window, and the call trace.
+// combine units, fog, blending and the clip window.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,20 +8,17 @@
 
 #include "board.h"
 #include "conversion.h"
-#include "environment.h"
-#include "pixel.h"
 #include "precision.h"
 #include "runlog.h"
+#include "trace.h"
 
 namespace softglide::detail {
 
 Board theBoard;
-bool traceOn = false;
 
 namespace {
 
 bool screenAvailable = true;
-std::vector<TraceCall> calls;
 
 BOOL CALLBACK firstVisibleWindow(HWND window, LPARAM result) {
   if (IsWindowVisible(window)) {
@@ -68,62 +65,13 @@ void stateChanged() {
   auto passesThrough = [](const CombineUnit& unit) {
     return unit.function == GR_COMBINE_FUNCTION_LOCAL && unit.local == GR_COMBINE_LOCAL_ITERATED && !unit.invert;
   };
-  theBoard.iteratedPassThrough = passesThrough(theBoard.color) && passesThrough(theBoard.alpha);
-}
-
-void traceCall(const char* name, std::initializer_list<double> arguments) {
-  if (traceOn) {
-    calls.push_back({name, arguments});
-  }
-  if (traceFileOn) {
-    traceFileLine(name, arguments);
-  }
-}
-
-void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices) {
-  if (traceFileOn) {
-    traceFileLine(name, vertices);
-  }
-  if (!traceOn) {
-    return;
-  }
-  TraceCall call{name, {}};
-  for (const GrVertex* vertex : vertices) {
-    if (vertex != nullptr) {
-      call.arguments.insert(call.arguments.end(),
-                            {vertex->x, vertex->y, vertex->r, vertex->g, vertex->b, vertex->a, vertex->oow});
-    }
-  }
-  calls.push_back(std::move(call));
+  Board& state = board();
+  state.iteratedPassThrough = passesThrough(state.color) && passesThrough(state.alpha);
 }
 
 }  // namespace softglide::detail
 
 namespace softglide {
-
-std::string TraceCall::text() const {
-  std::string result = name + "(";
-  char number[32];
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const double value = arguments[i];
-    const bool whole = value == std::floor(value) && std::fabs(value) < 1e15;
-    std::snprintf(number, sizeof number, whole ? "%s%.0f" : "%s%.9g", i == 0 ? "" : ", ", value);
-    result += number;
-  }
-  return result + ")";
-}
-
-void setTracing(bool on) {
-  detail::traceOn = on;
-}
-
-const std::vector<TraceCall>& trace() {
-  return detail::calls;
-}
-
-void clearTrace() {
-  detail::calls.clear();
-}
 
 std::vector<std::uint16_t> frontBuffer() {
   const detail::Board& state = detail::board();
@@ -153,8 +101,8 @@ using namespace softglide::detail;
 FX_ENTRY void FX_CALL grGlideInit(void) {
   openRunLogs();
   traceCall("grGlideInit", std::initializer_list<double>{});
-  theBoard = Board{};
-  theBoard.initialized = true;
+  board() = Board{};
+  board().initialized = true;
 }
 
 FX_ENTRY FxBool FX_CALL grSstQueryHardware(GrHwConfiguration* hwconfig) {
@@ -193,6 +141,7 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
     return FXFALSE;
   }
   state.window = window;
+  state.switches = readSwitches();
   state.colorFormat = format;
   state.origin = origin;
   for (auto& buffer : state.buffers) {
@@ -208,11 +157,11 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
 
 FX_ENTRY void FX_CALL grGlideShutdown(void) {
   traceCall("grGlideShutdown", std::initializer_list<double>{});
-  if (theBoard.open) {
+  if (board().open) {
     stopRetraceClock();
     restoreCallerPrecision();
   }
-  theBoard = Board{};
+  board() = Board{};
   flushRunLogs();
 }
 
@@ -295,16 +244,7 @@ FX_ENTRY void FX_CALL guFogGenerateExp(GrFog_t fogTable[GR_FOG_TABLE_SIZE], floa
 }
 
 FX_ENTRY void FX_CALL grFogTable(const GrFog_t fogTable[GR_FOG_TABLE_SIZE]) {
-  if (traceFileOn) {
-    traceFileLine("grFogTable", fogTable, fogTable == nullptr ? 0 : GR_FOG_TABLE_SIZE);
-  }
-  if (traceOn && fogTable != nullptr) {
-    TraceCall call{"grFogTable", {}};
-    for (int i = 0; i < GR_FOG_TABLE_SIZE; ++i) {
-      call.arguments.push_back(fogTable[i]);
-    }
-    calls.push_back(std::move(call));
-  }
+  traceFogTable(fogTable);
   if (ready() && fogTable != nullptr) {
     loadFogTable(board(), fogTable);
   }

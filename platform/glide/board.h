@@ -12,8 +12,8 @@
 #include "device/glide.h"
 #include "pacing.h"
 #include "presenter.h"
-#include "runlog.h"
 #include "softglide.h"
+#include "trace.h"
 
 namespace softglide::detail {
 
@@ -44,7 +44,6 @@ struct Board {
   int clipMinX = 0, clipMinY = 0, clipMaxX = screenWidth, clipMaxY = screenHeight;
   CombineUnit color;
   CombineUnit alpha;
-  GrColor_t constantColor = 0;
   GrFogMode_t fogMode = GR_FOG_DISABLE;
   int fogRed = 0, fogGreen = 0, fogBlue = 0;
   std::uint8_t fogTable[GR_FOG_TABLE_SIZE] = {};
@@ -52,32 +51,25 @@ struct Board {
   // The combine units pass the iterated colour and alpha through unchanged
   // (the usual state); pixels then skip the general combine arithmetic.
   bool iteratedPassThrough = true;
+  Switches switches;  // read from the environment when the board opened
   RetraceTimeline retraceTimeline;
   PresenterState presenter;
   int swaps = 0;
 };
 
+// The one board. (Defined in board.cpp; reached through board() alone.)
 extern Board theBoard;
-
 inline Board& board() {
   return theBoard;
 }
 
 // True for calls that may act: the board is open.
 inline bool ready() {
-  return theBoard.open;
+  return board().open;
 }
 
 // Recomputes the derived flags after a state change.
 void stateChanged();
-
-void traceCall(const char* name, std::initializer_list<double> arguments);
-void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices);
-extern bool traceOn;
-// Either trace is on: the one tests read or the trace file.
-inline bool tracing() {
-  return traceOn || traceFileOn;
-}
 
 // The colour channels of a GrColor_t in the opened format.
 void splitColor(GrColor_t color, int& red, int& green, int& blue, int& alpha);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "board.h"
 #include "changes.h"
 #include "environment.h"
 #include "pixel.h"
@@ -17,22 +18,23 @@ namespace {
 
 bool avx2Allowed = true;
 
-// 5-6-5 to 0x00RRGGBB by bit replication, through the output gamma.
-const std::array<std::uint32_t, 65536>& presentTable() {
-  static const std::array<std::uint32_t, 65536> table = [] {
-    const double gamma = outputGamma();  // read once, when the table is first made
+// 5-6-5 to 0x00RRGGBB by bit replication, through the output gamma: made
+// when a gamma is first asked for, kept for the next present in it.
+const std::array<std::uint32_t, 65536>& presentTable(double gamma) {
+  static std::array<std::uint32_t, 65536> table{};
+  static double tableGamma = 0.0;
+  if (gamma != tableGamma) {
     std::array<std::uint8_t, 256> curve{};
     for (int level = 0; level < 256; ++level) {
       curve[level] = static_cast<std::uint8_t>(std::lround(255.0 * std::pow(level / 255.0, 1.0 / gamma)));
     }
-    std::array<std::uint32_t, 65536> result{};
     for (std::uint32_t word = 0; word < 65536; ++word) {
       const auto pixel = static_cast<std::uint16_t>(word);
-      result[word] = static_cast<std::uint32_t>(curve[pixel::red8(pixel)]) << 16 |
-                     static_cast<std::uint32_t>(curve[pixel::green8(pixel)]) << 8 | curve[pixel::blue8(pixel)];
+      table[word] = static_cast<std::uint32_t>(curve[pixel::red8(pixel)]) << 16 |
+                    static_cast<std::uint32_t>(curve[pixel::green8(pixel)]) << 8 | curve[pixel::blue8(pixel)];
     }
-    return result;
-  }();
+    tableGamma = gamma;
+  }
   return table;
 }
 
@@ -91,12 +93,12 @@ __attribute__((target("avx2"))) void replicateRowBlocksAvx2(const std::uint16_t*
 
 }  // namespace
 
-void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks) {
-  if (outputGamma() != 1.0) {
+void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks, double gamma) {
+  if (gamma != 1.0) {
     while (blocks != 0) {
       const auto [first, end] = firstRun(blocks);
       const std::size_t offset = static_cast<std::size_t>(first) * blockWidth;
-      convertPicture(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+      convertWithGamma(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth, gamma);
     }
     return;
   }
@@ -109,7 +111,8 @@ void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::u
   replicateRowBlocks(source, target, blocks);
 }
 
-// SOFTGLIDE_NO_AVX2=1 keeps a process to the plain paths, as allowAvx2(false).
+// SOFTGLIDE_NO_AVX2=1 keeps the board's conversion to the plain paths for
+// the whole process; allowAvx2(false) does so until it is allowed again.
 bool hasAvx2() {
 #if defined(__x86_64__) || defined(__i386__)
   static const bool avx2 = __builtin_cpu_supports("avx2") && !avx2Refused();
@@ -129,6 +132,17 @@ void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std
   replicateBits(source, target, count);
 }
 
+void convertWithGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count, double gamma) {
+  if (gamma == 1.0) {
+    convertWithoutGamma(source, target, count);
+    return;
+  }
+  const auto& table = presentTable(gamma);
+  for (std::size_t i = 0; i < count; ++i) {
+    target[i] = table[source[i]];
+  }
+}
+
 }  // namespace softglide::detail
 
 namespace softglide {
@@ -137,16 +151,13 @@ void allowAvx2(bool allowed) {
   detail::avx2Allowed = allowed;
 }
 
+bool usesAvx2() {
+  return detail::hasAvx2();
+}
+
 void convertPicture(const std::uint16_t* source, std::uint32_t* target, std::size_t count) {
-  if (detail::outputGamma() == 1.0) {
-    detail::convertWithoutGamma(source, target, count);
-    return;
-  }
-  const auto& table = detail::presentTable();
-  for (std::size_t i = 0; i < count; ++i) {
-    target[i] = table[source[i]];
-  }
+  const double gamma = detail::board().open ? detail::board().switches.gamma : readSwitches().gamma;
+  detail::convertWithGamma(source, target, count, gamma);
 }
 
 }  // namespace softglide
-

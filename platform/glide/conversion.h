@@ -14,8 +14,11 @@ bool hasAvx2();
 // 5-6-5 words to 0x00RRGGBB by bit replication, without output gamma.
 void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count);
 
-// The marked 16-pixel blocks of one row (bit i = pixels 16i to 16i+15), as
-// softglide::convertPicture converts them; the rest of target is untouched.
-void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks);
+// Through the output gamma (1.0: bit replication alone).
+void convertWithGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count, double gamma);
+
+// The marked 16-pixel blocks of one row (bit i = pixels 16i to 16i+15),
+// through the output gamma; the rest of target is untouched.
+void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks, double gamma);
 
 }  // namespace softglide::detail

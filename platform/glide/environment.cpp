@@ -10,11 +10,13 @@
 #include <set>
 #include <string>
 
+#include "softglide.h"
+
 namespace softglide::detail {
 namespace {
 
 // One line per variable and value, however often and in whatever order the
-// variables are read (the swap interval is read at every swap).
+// variables are read (each time a board opens).
 void reportIgnored(const char* name, const char* value, const char* accepted) {
   static std::set<std::string> reported;
   if (!reported.insert(std::string(name) + '=' + value).second) {
@@ -24,7 +26,52 @@ void reportIgnored(const char* name, const char* value, const char* accepted) {
   std::fflush(stderr);
 }
 
+// A switch from the environment; any value but unset, empty, "0" or "1" is
+// reported, saying what "1" does, and leaves the switch off.
+bool readSwitch(const char* name, const char* whatOneDoes) {
+  const char* value = std::getenv(name);
+  const std::optional<bool> on = parseSwitch(value);
+  if (!on) {
+    reportIgnored(name, value, (std::string("only 1 ") + whatOneDoes).c_str());
+  }
+  return on.value_or(false);
+}
+
+std::optional<int> swapIntervalOverride() {
+  const char* value = std::getenv("FX_GLIDE_SWAPINTERVAL");
+  if (value == nullptr || value[0] == '\0') {
+    return std::nullopt;
+  }
+  const std::optional<int> interval = parseSwapInterval(value);
+  if (!interval) {
+    reportIgnored("FX_GLIDE_SWAPINTERVAL", value, "not a whole number from 0 to 60");
+  }
+  return interval;
+}
+
+double outputGamma() {
+  const char* value = std::getenv("SST_GAMMA");
+  if (value == nullptr || value[0] == '\0') {
+    return 1.0;
+  }
+  const std::optional<double> gamma = parseGamma(value);
+  if (!gamma) {
+    reportIgnored("SST_GAMMA", value, "not a positive decimal number");
+  }
+  return gamma.value_or(1.0);
+}
+
 }  // namespace
+
+bool avx2Refused() {
+  return readSwitch("SOFTGLIDE_NO_AVX2", "keeps the board from AVX2");
+}
+
+}  // namespace softglide::detail
+
+namespace softglide {
+
+using detail::maxSwapInterval;
 
 // Decimal digits only: no sign, blank, exponent or base prefix.
 std::optional<int> parseSwapInterval(const char* text) {
@@ -82,47 +129,12 @@ std::optional<double> parseGamma(const char* text) {
   return value;
 }
 
-std::optional<int> swapIntervalOverride() {
-  const char* value = std::getenv("FX_GLIDE_SWAPINTERVAL");
-  if (value == nullptr || value[0] == '\0') {
-    return std::nullopt;
-  }
-  const std::optional<int> interval = parseSwapInterval(value);
-  if (!interval) {
-    reportIgnored("FX_GLIDE_SWAPINTERVAL", value, "not a whole number from 0 to 60");
-  }
-  return interval;
+bool boardHidden() {
+  return detail::readSwitch("FX_GLIDE_NO_BOARD", "hides the board");
 }
 
-namespace {
-
-// A switch from the environment; any value but unset, empty, "0" or "1" is
-// reported, saying what "1" does, and leaves the switch off.
-bool readSwitch(const char* name, const char* whatOneDoes) {
-  const char* value = std::getenv(name);
-  const std::optional<bool> on = parseSwitch(value);
-  if (!on) {
-    reportIgnored(name, value, (std::string("only 1 ") + whatOneDoes).c_str());
-  }
-  return on.value_or(false);
+Switches readSwitches() {
+  return {detail::swapIntervalOverride(), detail::outputGamma()};
 }
 
-}  // namespace
-
-bool boardHidden() { return readSwitch("FX_GLIDE_NO_BOARD", "hides the board"); }
-
-bool avx2Refused() { return readSwitch("SOFTGLIDE_NO_AVX2", "keeps the board from AVX2"); }
-
-double outputGamma() {
-  const char* value = std::getenv("SST_GAMMA");
-  if (value == nullptr || value[0] == '\0') {
-    return 1.0;
-  }
-  const std::optional<double> gamma = parseGamma(value);
-  if (!gamma) {
-    reportIgnored("SST_GAMMA", value, "not a positive decimal number");
-  }
-  return gamma.value_or(1.0);
-}
-
-}  // namespace softglide::detail
+}  // namespace softglide

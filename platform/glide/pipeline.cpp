@@ -8,6 +8,10 @@
 namespace softglide::detail {
 namespace {
 
+// The constant colour and alpha of the combine units: the subset has no
+// call that sets them, so they keep the board's reset value.
+constexpr GrColor_t constantColor = 0;
+
 struct Channels {
   int r, g, b;
 };
@@ -62,7 +66,7 @@ int combineAlpha(const Board& state, const Fragment& fragment, int constantAlpha
 
 Channels combineColor(const Board& state, const Fragment& fragment, int localAlpha, int otherAlpha) {
   int cr = 0, cg = 0, cb = 0, ca = 0;
-  splitColor(state.constantColor, cr, cg, cb, ca);
+  splitColor(constantColor, cr, cg, cb, ca);
   const CombineUnit& unit = state.color;
   const bool localIterated = unit.local == GR_COMBINE_LOCAL_ITERATED;
   const bool localConstant = unit.local == GR_COMBINE_LOCAL_CONSTANT;
@@ -94,7 +98,7 @@ int blendFactor(GrAlphaBlendFnc_t function, int sourceAlpha, int sourceChannel) 
 void writeFragmentGeneral(int x, int y, const Fragment& fragment) {
   Board& state = board();
   int cr = 0, cg = 0, cb = 0, constantAlpha = 0;
-  splitColor(state.constantColor, cr, cg, cb, constantAlpha);
+  splitColor(constantColor, cr, cg, cb, constantAlpha);
   const int alpha = combineAlpha(state, fragment, constantAlpha);
   const int localAlpha = state.alpha.local == GR_COMBINE_LOCAL_ITERATED ? fragment.a : constantAlpha;
   const int otherAlpha = state.alpha.other == GR_COMBINE_OTHER_ITERATED ? fragment.a : constantAlpha;
@@ -136,3 +140,7 @@ void splitColor(GrColor_t color, int& red, int& green, int& blue, int& alpha) {
 }
 
 }  // namespace softglide::detail
+
+std::uint32_t softglide::floatingDepth(float oow) {
+  return pixel::floatingDepth(oow);
+}

@@ -134,7 +134,7 @@ struct Placement {
 // clip region keeps off the screen. A band that changed nearly everywhere
 // (the noise field) is shown whole.
 void presentBand(HDC context, const Placement& picture, const std::uint16_t* source, const std::uint16_t* previous,
-                 const std::uint64_t* changed, int first, int rows, bool whole) {
+                 const std::uint64_t* changed, int first, int rows, bool whole, double gamma) {
   constexpr int groupRows = 4;  // rows that share the clip rectangles
   static std::vector<std::uint32_t> band;
   static std::vector<RECT> rectangles;
@@ -168,7 +168,8 @@ void presentBand(HDC context, const Placement& picture, const std::uint16_t* sou
     const int convertedEnd = widened ? std::min(groupEnd + 2, first + rows) : groupEnd;
     for (int row = convertedFirst; row < convertedEnd && blocks != 0; ++row) {
       const std::size_t offset = static_cast<std::size_t>(row) * screenWidth;
-      convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, converted);
+      convertRowBlocks(source + offset, band.data() + static_cast<std::size_t>(row - first) * screenWidth, converted,
+                       gamma);
     }
     if (wholeBand) {
       continue;
@@ -226,7 +227,7 @@ std::uint64_t differingBlocks(const std::uint16_t* picture, const std::uint16_t*
 }  // namespace
 
 void presentPicture(HWND window, const std::uint16_t* source, const std::uint16_t* previous,
-                    const BufferChanges& now, PresenterState& state) {
+                    const BufferChanges& now, double gamma, PresenterState& state) {
   const HDC context = GetDC(window);
   if (context == nullptr) {
     state.presented = false;  // the window missed this picture: the next one is shown whole
@@ -272,7 +273,7 @@ void presentPicture(HWND window, const std::uint16_t* source, const std::uint16_
   const int bandRows = bandRowsFor(pictureHeight);
   for (int first = 0; first < screenHeight; first += bandRows) {
     presentBand(context, picture, source, previous, changed.data(), first,
-                std::min(bandRows, screenHeight - first), whole);
+                std::min(bandRows, screenHeight - first), whole, gamma);
   }
   state.shown = now;
   state.presented = true;

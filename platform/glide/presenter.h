@@ -22,10 +22,11 @@ struct PresenterState {
 };
 
 // Shows picture (screenWidth x screenHeight 5-6-5 words, top memory row
-// first), whose changes since its last whole clear are given, in window.
-// previous is the picture presented last, unchanged since: where the two
-// are the same, the window already shows the picture.
+// first), whose changes since its last whole clear are given, in window,
+// through the output gamma. previous is the picture presented last,
+// unchanged since: where the two are the same, the window already shows the
+// picture.
 void presentPicture(HWND window, const std::uint16_t* picture, const std::uint16_t* previous,
-                    const BufferChanges& changes, PresenterState& presenter);
+                    const BufferChanges& changes, double gamma, PresenterState& presenter);
 
 }  // namespace softglide::detail

@@ -4,6 +4,7 @@
 #include "pacing.h"
 #include "presenter.h"
 #include "runlog.h"
+#include "trace.h"
 
 using namespace softglide::detail;
 
@@ -13,7 +14,9 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
     return;
   }
   Board& state = board();
-  const int interval = effectiveInterval(swapInterval);
+  // FX_GLIDE_SWAPINTERVAL, read when the board opened, overrides the
+  // program's interval.
+  const int interval = state.switches.swapInterval.value_or(swapInterval);
   if (interval > 0) {
     waitForRetrace(state.retraceTimeline, interval);
   }
@@ -23,5 +26,5 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
   logFrame(state.swaps, state.buffers[front].data(), state.buffers[front].size());
   // The back buffer still holds the picture presented by the last swap.
   presentPicture(state.window, state.buffers[front].data(), state.buffers[state.back].data(), state.changes[front],
-                 state.presenter);
+                 state.switches.gamma, state.presenter);
 }

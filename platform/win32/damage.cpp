@@ -1,11 +1,11 @@
 // Gathering the rectangles that GDI drew into a few whole tiles, so that the
 // display server copies what changed, not the bounding box of all of it, in
 // few requests.
-#include "damage.h"
-
 #include <algorithm>
 
-namespace win32::detail {
+#include "win32/driver.h"
+
+namespace win32 {
 
 std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int height, int tile, int joinGap) {
   std::vector<RECT> result;
@@ -86,4 +86,27 @@ RECT boundingBox(const std::vector<RECT>& rectangles) {
   return box;
 }
 
-}  // namespace win32::detail
+long long requestPixels(int width, int height) {
+  // Chosen with Xvfb under callgrind, where 2700 gave the fewest
+  // instructions at 1080p and 4K, and 12000 at 640x480, whose screen stays
+  // in the cache and so is cheap to copy next to a request.
+  const long long pixels = std::max(1LL, static_cast<long long>(width) * height);
+  return std::max<long long>(2700, 12000LL * 640 * 480 / pixels);
+}
+
+std::vector<RECT> areasToSend(const std::vector<RECT>& changed, int width, int height) {
+  constexpr int tile = 16;
+  const long long request = requestPixels(width, height);
+  std::vector<RECT> areas = coveringTiles(changed, width, height, tile, static_cast<int>(request / (tile * tile)));
+  long long tilesCost = 0;
+  for (const RECT& area : areas) {
+    tilesCost += request + static_cast<long long>(area.right - area.left) * (area.bottom - area.top);
+  }
+  const RECT box = boundingBox(areas);
+  if (request + static_cast<long long>(box.right - box.left) * (box.bottom - box.top) < tilesCost) {
+    areas.assign(1, box);
+  }
+  return areas;
+}
+
+}  // namespace win32

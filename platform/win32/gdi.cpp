@@ -41,7 +41,6 @@ struct Area {
   int left, top, right, bottom;  // screen pixels, right and bottom exclusive
 };
 
-// The part of the screen that a window's client area covers.
 // A row of 32-bit pixels without their unused top byte, four at a time.
 void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std::size_t count) {
   typedef std::uint32_t Four __attribute__((vector_size(16)));
@@ -110,6 +109,7 @@ int nearestSource(long long i, int sourceSize, int destSize) {
   return static_cast<int>((2 * i + 1) * sourceSize / (2 * static_cast<long long>(destSize)));
 }
 
+// The part of the screen that a window's client area covers.
 Area visibleArea(const Window& window, const Display& display) {
   return {std::max<int>(window.rect.left, 0), std::max<int>(window.rect.top, 0),
           std::min<int>(window.rect.right, display.width()),
@@ -158,6 +158,7 @@ std::vector<std::uint32_t> screenCopy() {
 }  // namespace win32::detail
 
 using namespace win32::detail;
+using win32::Display;
 
 extern "C" {
 

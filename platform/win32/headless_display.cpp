@@ -1,5 +1,7 @@
-// The headless display: a screen in memory, input scripted by GetMessageA
-// call number, message boxes recorded and dismissed at once.
+// The headless display: a screen of any size kept in memory, for tests,
+// tools and benchmarks. It needs nothing but memory; its input is what the
+// program scripts, delivered by GetMessageA call number, and its message
+// boxes are recorded and dismissed at once. It shows nothing to anyone.
 #include <cstdio>
 #include <map>
 
@@ -23,7 +25,11 @@ class HeadlessDisplay final : public Display {
   HeadlessDisplay(int width, int height) : width_(width), height_(height) {
     instance = this;
   }
-  ~HeadlessDisplay() override { instance = nullptr; }
+  ~HeadlessDisplay() override {
+    if (instance == this) {
+      instance = nullptr;
+    }
+  }
 
   bool open() override { return width_ > 0 && height_ > 0; }
   int width() const override { return width_; }
@@ -117,31 +123,20 @@ HeadlessDisplay& headlessDisplay() {
   return *instance;
 }
 
-// Bits of a key message's lParam: repeat count 1, the context bit while Alt
-// is held, and for a release the previous-state and transition bits.
-LPARAM keyBits(bool altHeld, bool release) {
-  std::uint32_t bits = 1;
-  if (altHeld) {
-    bits |= 1u << 29;
-  }
-  if (release) {
-    bits |= (1u << 30) | (1u << 31);
-  }
-  return static_cast<LPARAM>(bits);
-}
-
 }  // namespace
+}  // namespace win32::detail
 
-std::unique_ptr<Display> makeHeadlessDisplay(int width, int height) {
-  return std::make_unique<HeadlessDisplay>(width, height);
+namespace win32 {
+
+void useHeadlessDisplay(int width, int height) {
+  useDisplay(std::make_unique<detail::HeadlessDisplay>(width, height));
 }
 
-}  // namespace win32::detail
+}  // namespace win32
 
 namespace win32::headless {
 
 using detail::headlessDisplay;
-using detail::InputEvent;
 using detail::ScriptedStep;
 
 void scriptInput(int getMessageCall, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -151,15 +146,13 @@ void scriptInput(int getMessageCall, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 void scriptKeyDown(int getMessageCall, UINT virtualKey, bool altHeld) {
-  const bool system = altHeld || virtualKey == VK_F10;
-  scriptInput(getMessageCall, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey,
-              detail::keyBits(altHeld, false));
+  const InputEvent key = keyMessage(virtualKey, 0, false, altHeld);
+  scriptInput(getMessageCall, key.message, key.wParam, key.lParam);
 }
 
 void scriptKeyUp(int getMessageCall, UINT virtualKey, bool altHeld) {
-  const bool system = altHeld || virtualKey == VK_F10;
-  scriptInput(getMessageCall, system ? WM_SYSKEYUP : WM_KEYUP, virtualKey,
-              detail::keyBits(altHeld, true));
+  const InputEvent key = keyMessage(virtualKey, 0, true, altHeld);
+  scriptInput(getMessageCall, key.message, key.wParam, key.lParam);
 }
 
 void scriptMouseMove(int getMessageCall, int x, int y, WPARAM keyFlags) {
@@ -167,11 +160,7 @@ void scriptMouseMove(int getMessageCall, int x, int y, WPARAM keyFlags) {
 }
 
 void scriptCloseRequest(int getMessageCall) {
-  scriptAction(getMessageCall, [] {
-    if (const HWND window = GetActiveWindow()) {
-      PostMessageA(window, WM_CLOSE, 0, 0);
-    }
-  });
+  scriptAction(getMessageCall, [] { postCloseRequest(); });
 }
 
 void scriptAction(int getMessageCall, std::function<void()> action) {

@@ -115,6 +115,7 @@ int getMessageCalls() {
 }  // namespace win32::headless
 
 using namespace win32::detail;
+using win32::Display;
 
 extern "C" {
 

@@ -1,17 +1,14 @@
 // Process facilities of the Win32 subset: the command line, the module
-// handle, the thread id, sleeping and the process exit.
+// handle, the thread id and the process exit. (Sleep is the build's choice:
+// sleep.cpp, or the page's in a browser.)
 #include <signal.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
-#include "internal.h"
 #include "win32/display.h"
 
 namespace {
@@ -70,9 +67,10 @@ void setCommandLine(const std::vector<std::string>& arguments) {
 
 extern "C" {
 
+// Only reads: the arguments of the process, unless a start-up set others.
 LPSTR WINAPI GetCommandLineA(void) {
   if (!commandLineSet) {
-    win32::setCommandLine(win32::detail::startFromArguments(processArguments()));
+    win32::setCommandLine(processArguments());
   }
   return commandLine.data();
 }
@@ -84,16 +82,6 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
 
 DWORD WINAPI GetCurrentThreadId(void) {
   return static_cast<DWORD>(getpid());
-}
-
-// In a browser page the page has its turn meanwhile (the program's stack is
-// unwound and rewound), so a page that sleeps stays alive.
-void WINAPI Sleep(DWORD milliseconds) {
-#ifdef __EMSCRIPTEN__
-  win32::detail::sleepInBrowser(milliseconds);
-#else
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-#endif
 }
 
 [[noreturn]] void WINAPI ExitProcess(UINT exitCode) {

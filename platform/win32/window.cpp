@@ -61,8 +61,14 @@ std::vector<Window*> allWindows() {
   return result;
 }
 
-void screenResized(int oldWidth, int oldHeight, int width, int height) {
-  for (auto& [handle, window] : windows) {
+void sendSetCursor(Window& window, UINT mouseMessage) {
+  SendMessageA(window.handle, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.handle),
+               MAKELPARAM(HTCLIENT, mouseMessage));
+}
+}  // namespace win32::detail
+
+void win32::screenResized(int oldWidth, int oldHeight, int width, int height) {
+  for (auto& [handle, window] : detail::windows) {
     if (window.rect.left == 0 && window.rect.top == 0 && window.rect.right == oldWidth &&
         window.rect.bottom == oldHeight) {
       window.rect = {0, 0, width, height};
@@ -71,13 +77,8 @@ void screenResized(int oldWidth, int oldHeight, int width, int height) {
   }
 }
 
-void sendSetCursor(Window& window, UINT mouseMessage) {
-  SendMessageA(window.handle, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.handle),
-               MAKELPARAM(HTCLIENT, mouseMessage));
-}
-}  // namespace win32::detail
-
 using namespace win32::detail;
+using win32::Display;
 
 extern "C" {
 

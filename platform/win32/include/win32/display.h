@@ -1,7 +1,7 @@
-// The Win32 subset's own controls, outside the Win32 API: which display it
-// opens, the command line it reports, and the headless display's scripted
-// input and read-back. The saver never calls these; launchers, tools and
-// tests do, before the first window is created.
+// The Win32 subset's own controls, outside the Win32 API: the headless
+// display with its scripted input and read-back, and the command line the
+// layer reports. The saver never calls these; start-ups, tools and tests do,
+// before the first window is created.
 #pragma once
 
 #include <windows.h>
@@ -13,35 +13,14 @@
 
 namespace win32 {
 
-// The SDL2 display is the default: a borderless full-screen window of the
-// desktop's size.
-void useSdlDisplay();
-
-// A screen of the given size kept in memory, with scripted input.
+// A screen of the given size kept in memory, with scripted input. (The
+// other displays come with their back ends: win32/sdl.h, the web page.)
 void useHeadlessDisplay(int width, int height);
 
 // Replaces the command line that GetCommandLineA reports; by default it is
-// built from the process's own arguments, read on its first call. There,
-// the options of a screen-saver hack (see HackOptions) stand for "/s": with
-// --root or --window-id the screen is the X window given (checked first: a
-// bad one is one line on standard error and exit code 1), no input is read,
-// the pointer is left alone, and SIGTERM or SIGINT end the process at once
-// with exit code 0.
+// built from the process's own arguments, each quoted if it holds a blank,
+// joined with single spaces.
 void setCommandLine(const std::vector<std::string>& arguments);
-
-// What the arguments after the program name ask for when XScreenSaver or
-// xsecurelock start the saver as a hack: --root or -root (the window in
-// XSCREENSAVER_WINDOW, or else the root window), --window-id ID (ID in
-// hexadecimal with 0x, or decimal), --window (a window of its own). Options
-// take one dash or two; any other argument beside them is an error.
-struct HackOptions {
-  enum class Target { ownWindow, window, root };
-  bool hack = false;  // false: no hack option, the command line stands
-  Target target = Target::ownWindow;
-  std::uint32_t window = 0;  // for Target::window
-  std::string error;         // when not empty, one line saying what is wrong
-};
-HackOptions parseHackOptions(const std::vector<std::string>& arguments, const char* environmentWindow);
 
 namespace headless {
 

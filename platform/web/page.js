@@ -12,12 +12,13 @@
 var lumvanePage = (function () {
   'use strict';
 
-  const WM_KEYDOWN = 0x100, WM_KEYUP = 0x101, WM_SYSKEYDOWN = 0x104, WM_SYSKEYUP = 0x105;
+  // A key pressed or released, for the program to make a message of.
+  const KEY_RECORD = 0x100;
   const WM_MOUSEMOVE = 0x200, WM_LBUTTONDOWN = 0x201, WM_LBUTTONUP = 0x202;
   const WM_RBUTTONDOWN = 0x204, WM_RBUTTONUP = 0x205, WM_MBUTTONDOWN = 0x207, WM_MBUTTONUP = 0x208;
   const WM_MOUSEWHEEL = 0x20A, WM_CLOSE = 0x10;
   const MK_LBUTTON = 0x1, MK_RBUTTON = 0x2, MK_SHIFT = 0x4, MK_CONTROL = 0x8, MK_MBUTTON = 0x10;
-  const VK_MENU = 0x12, VK_F10 = 0x79, WHEEL_DELTA = 120;
+  const WHEEL_DELTA = 120;
 
   // Windows virtual-key codes of the keys whose code names no letter or digit.
   const namedKeys = {
@@ -104,9 +105,10 @@ var lumvanePage = (function () {
     return state.boxOpen && box && box.contains(event.target);
   }
 
-  // Alt held, Alt itself and F10 make system keys; lParam carries the repeat
-  // count 1, the context bit with Alt, and for a release or a repeat the
-  // previous-state bit, for a release the transition bit.
+  // A key pressed or released: the program makes the Windows message of it
+  // (a system key with Alt, for Alt itself and F10; the lParam bits), as it
+  // does for every display. The record is [KEY_RECORD, key, flags]: flags
+  // bit 0 a release, bit 1 Alt held, bit 2 a repeat.
   function onKey(event) {
     if (state.boxOpen) {
       if (event.type === 'keydown' && (event.key === 'Enter' || event.key === 'Escape' || event.key === ' ')) {
@@ -116,16 +118,8 @@ var lumvanePage = (function () {
       return;
     }
     askFullscreen();
-    const release = event.type === 'keyup';
-    const key = virtualKey(event);
-    const altHeld = event.altKey || (key === VK_MENU && !release);
-    const system = altHeld || key === VK_F10 || key === VK_MENU;
-    let bits = 1;
-    if (altHeld) bits |= 1 << 29;
-    if (release || event.repeat) bits |= 1 << 30;
-    if (release) bits |= 1 << 31;
-    const message = system ? (release ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (release ? WM_KEYUP : WM_KEYDOWN);
-    queue.push([message, key, bits | 0]);
+    const flags = (event.type === 'keyup' ? 1 : 0) | (event.altKey ? 2 : 0) | (event.repeat ? 4 : 0);
+    queue.push([KEY_RECORD, virtualKey(event), flags]);
     event.preventDefault();
   }
 

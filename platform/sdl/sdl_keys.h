@@ -5,7 +5,7 @@
 #include <SDL.h>
 #include <windows.h>
 
-namespace win32::detail {
+namespace win32::sdl {
 
 // The code Windows gives a key that has none of its own (its layouts' "no
 // virtual key"); every key still ends the saver.
@@ -21,4 +21,4 @@ UINT virtualKeyOfScancode(SDL_Scancode scancode);
 // A key SDL does not know (no scancode), by the X keysym the server gives it.
 UINT virtualKeyOfKeysym(unsigned long keysym);
 
-}  // namespace win32::detail
+}  // namespace win32::sdl

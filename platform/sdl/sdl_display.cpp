@@ -1,7 +1,10 @@
-// The SDL2 display: one borderless full-screen window of the desktop's size,
-// SDL input turned into the Windows messages it stands for, and SDL message
-// boxes (standard error when there is no display). In hack mode it adopts
-// the X window it is given instead.
+// The SDL2 display, the product's screen on Linux: one borderless
+// full-screen window of the desktop's size (or, for a screen-saver hack,
+// the daemon's X window, adopted), SDL input as the Windows messages it
+// stands for, SDL message boxes. Needs SDL2 and, for what SDL leaves out
+// (visuals, a lost server, unnamed keys, adopted windows), Xlib. Its pacing
+// is the Glide swap's: it never waits for the monitor. Over an adopted
+// window it reads no input and shows no box.
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -9,13 +12,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "damage.h"
-#include "internal.h"
 #include "sdl_keys.h"
 #include "sdl_message_box.h"
 #include "sdl_x11.h"
+#include "win32/driver.h"
+#include "win32/sdl.h"
 
-namespace win32::detail {
+namespace win32::sdl {
 namespace {
 
 WPARAM mouseKeyFlags(Uint32 buttons) {
@@ -29,18 +32,9 @@ WPARAM mouseKeyFlags(Uint32 buttons) {
   return flags;
 }
 
-// Keys pressed while Alt is held, Alt itself and F10 are system keys.
 InputEvent keyEvent(const SDL_KeyboardEvent& event) {
-  const UINT key = virtualKeyOf(event.keysym);
-  const bool release = event.type == SDL_KEYUP;
-  const bool altHeld = (event.keysym.mod & KMOD_ALT) != 0 || (key == VK_MENU && !release);
-  const bool system = altHeld || key == VK_F10 || key == VK_MENU;
-  std::uint32_t bits = 1u | (static_cast<std::uint32_t>(event.keysym.scancode & 0xFF) << 16);
-  if (altHeld) bits |= 1u << 29;
-  if (release || event.repeat) bits |= 1u << 30;
-  if (release) bits |= 1u << 31;
-  const UINT message = system ? (release ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (release ? WM_KEYUP : WM_KEYDOWN);
-  return {message, key, static_cast<LPARAM>(bits)};
+  return keyMessage(virtualKeyOf(event.keysym), static_cast<unsigned>(event.keysym.scancode), event.type == SDL_KEYUP,
+                    (event.keysym.mod & KMOD_ALT) != 0, event.repeat != 0);
 }
 
 InputEvent buttonEvent(const SDL_MouseButtonEvent& event) {
@@ -133,8 +127,7 @@ class SdlDisplay final : public Display {
     // request does.
     if (lostDisplay() && !closeRequested_) {
       closeRequested_ = true;
-      if (const HWND window = GetActiveWindow()) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
+      if (postCloseRequest()) {
         return true;
       }
     }
@@ -181,25 +174,9 @@ class SdlDisplay final : public Display {
       width = std::min(width, surface->w);
       height = std::min(height, surface->h);
     }
-    constexpr int tile = 16;
-    // What one more request costs the X server, in pixels copied: chosen
-    // with Xvfb under callgrind, where 2700 gave the fewest instructions at
-    // 1080p and 4K, and 12000 at 640x480, whose screen stays in the cache
-    // and so is cheap to copy next to a request.
-    const long long requestPixels =
-        std::max<long long>(2700, 12000LL * 640 * 480 / std::max(1LL, static_cast<long long>(width_) * height_));
     const std::vector<RECT> exposed{RECT{0, 0, width_, height_}};
-    std::vector<RECT> areas = coveringTiles(exposed_ ? exposed : changed, width, height, tile,
-                                            static_cast<int>(requestPixels / (tile * tile)));
+    const std::vector<RECT> areas = areasToSend(exposed_ ? exposed : changed, width, height);
     exposed_ = false;
-    long long tilesCost = 0;
-    for (const RECT& area : areas) {
-      tilesCost += requestPixels + static_cast<long long>(area.right - area.left) * (area.bottom - area.top);
-    }
-    const RECT box = boundingBox(areas);
-    if (requestPixels + static_cast<long long>(box.right - box.left) * (box.bottom - box.top) < tilesCost) {
-      areas.assign(1, box);
-    }
     if (areas.empty()) {
       return true;
     }
@@ -391,11 +368,7 @@ class SdlDisplay final : public Display {
         return false;
       }
       case SDL_QUIT:
-        if (const HWND window = GetActiveWindow()) {
-          PostMessageA(window, WM_CLOSE, 0, 0);
-          return true;
-        }
-        return false;
+        return postCloseRequest();
       default:
         return false;
     }
@@ -419,8 +392,17 @@ class SdlDisplay final : public Display {
 
 }  // namespace
 
-std::unique_ptr<Display> makeSdlDisplay(std::uint32_t foreignWindow) {
-  return std::make_unique<SdlDisplay>(foreignWindow);
+}  // namespace win32::sdl
+
+void win32::useSdlDisplay() {
+  useDisplay(std::make_unique<sdl::SdlDisplay>(0));
 }
 
-}  // namespace win32::detail
+std::string win32::useSdlDisplayInWindow(std::uint32_t window) {
+  std::string problem;
+  const std::uint32_t checked = sdl::checkForeignWindow(window, problem);
+  if (problem.empty()) {
+    useDisplay(std::make_unique<sdl::SdlDisplay>(checked));
+  }
+  return problem;
+}

@@ -7,7 +7,7 @@
 #include <array>
 #include <utility>
 
-namespace win32::detail {
+namespace win32::sdl {
 namespace {
 
 constexpr UINT vkOemNecEqual = 0x92;  // VK_OEM_NEC_EQUAL, '=' on the keypad
@@ -126,4 +126,4 @@ UINT virtualKeyOfKeysym(unsigned long keysym) {
   return noVirtualKey;
 }
 
-}  // namespace win32::detail
+}  // namespace win32::sdl

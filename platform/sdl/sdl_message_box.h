@@ -5,7 +5,7 @@
 #include <SDL.h>
 #include <windows.h>
 
-namespace win32::detail {
+namespace win32::sdl {
 
 // Shows the box and returns when it is dismissed (IDOK). On X11 SDL draws
 // the box in a child process: that child ends with this process however it
@@ -14,4 +14,4 @@ namespace win32::detail {
 // caption and text go to standard error.
 int showMessageBox(SDL_Window* owner, const char* text, const char* caption, UINT type);
 
-}  // namespace win32::detail
+}  // namespace win32::sdl

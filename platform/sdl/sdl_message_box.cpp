@@ -14,7 +14,7 @@
 #include <new>
 #include <cstdio>
 
-namespace win32::detail {
+namespace win32::sdl {
 namespace {
 
 // Shared with the box's child, which records itself there.
@@ -98,4 +98,4 @@ int showMessageBox(SDL_Window* owner, const char* text, const char* caption, UIN
   return IDOK;
 }
 
-}  // namespace win32::detail
+}  // namespace win32::sdl

@@ -1,6 +1,7 @@
 // What the SDL display needs from the X server beneath SDL: a true-colour
-// visual, surviving the loss of the server, and keys SDL cannot name.
-// Private to platform/win32; every call does nothing under other drivers.
+// visual, surviving the loss of the server, keys SDL cannot name, and
+// another program's window to draw in. Private to platform/sdl; every call
+// but the window check does nothing under other drivers.
 #pragma once
 
 #include <SDL.h>
@@ -8,10 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
-#include "internal.h"
+#include "win32/driver.h"
 
-namespace win32::detail {
+namespace win32::sdl {
 
 // Before the window is made: where the server's default visual maps pixels
 // through a colour map (8-bit screens), asks SDL for a true-colour visual,
@@ -30,9 +32,20 @@ bool putPicture(SDL_Window* window, const std::uint32_t* pixels, std::size_t pit
 void surviveLostDisplay(SDL_Window* window);
 bool lostDisplay();
 
+// Another program's window (0: the root window) checked on an X connection
+// of its own, so that a bad id is one line rather than Xlib's report and
+// exit: its id, with problem left empty when it can be drawn in, or else
+// set to one line saying why not.
+std::uint32_t checkForeignWindow(std::uint32_t window, std::string& problem);
+
+// Around adopting it: from then on an X error about the window means it is
+// gone, which ends the process; then the window's input is left to its owner.
+void adoptingWindow(std::uint32_t window);
+void keepInputAway(void* connection, std::uint32_t window);
+
 // A key press or release that SDL dropped because it has no scancode for
 // the key (SDL reports it as a window-system event only). next is the event
 // SDL queued after it, if any: SDL's own key event when it knew the key.
 std::optional<InputEvent> unnamedKey(const SDL_SysWMmsg& message, const SDL_Event* next);
 
-}  // namespace win32::detail
+}  // namespace win32::sdl

@@ -1,5 +1,5 @@
 // The X server beneath the SDL display: visual choice, a lost connection,
-// and key events SDL does not translate.
+// key events SDL does not translate, and adopted windows.
 #include "sdl_x11.h"
 
 #include <SDL_syswm.h>
@@ -10,12 +10,13 @@
 
 #include <bitset>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "sdl_keys.h"
 
-namespace win32::detail {
+namespace win32::sdl {
 namespace {
 
 bool connectionLost = false;
@@ -157,10 +158,77 @@ std::optional<InputEvent> unnamedKey(const SDL_SysWMmsg& message, const SDL_Even
   }
   unnamedDown.set(keycode, !release);
   const UINT key = virtualKeyOfKeysym(XLookupKeysym(&event.xkey, 0));
-  std::uint32_t bits = 1u | (keycode << 16);
-  if (release) bits |= 3u << 30;
-  return InputEvent{release ? static_cast<UINT>(WM_KEYUP) : static_cast<UINT>(WM_KEYDOWN), key,
-                    static_cast<LPARAM>(bits)};
+  return keyMessage(key, keycode, release, (event.xkey.state & Mod1Mask) != 0);
 }
 
-}  // namespace win32::detail
+namespace {
+
+std::uint32_t adoptedWindow = 0;
+bool windowMissing = false;
+
+int noteMissingWindow(::Display*, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+    windowMissing = true;
+  }
+  return 0;
+}
+
+// Once drawing has begun, an error about the adopted window means that the
+// daemon has destroyed it: nothing is left to draw on. Other errors (a
+// request the daemon's own selection refuses, say) change nothing here.
+int endWhenWindowIsGone(::Display*, XErrorEvent* error) {
+  if ((error->error_code == BadWindow || error->error_code == BadDrawable) && error->resourceid == adoptedWindow) {
+    const char message[] = "win32: the window to draw in is gone\n";
+    (void)!write(STDERR_FILENO, message, sizeof message - 1);
+    std::_Exit(1);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::uint32_t checkForeignWindow(std::uint32_t window, std::string& problem) {
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') {
+    problem = "cannot open the X display: DISPLAY is not set";
+    return window;
+  }
+  const std::string displayName = name;
+  ::Display* connection = XOpenDisplay(nullptr);
+  if (connection == nullptr) {
+    problem = "cannot open the X display '" + displayName + "'";
+    return window;
+  }
+  if (window == 0) {
+    window = static_cast<std::uint32_t>(DefaultRootWindow(connection));
+  }
+  windowMissing = false;
+  const auto previous = XSetErrorHandler(noteMissingWindow);
+  XWindowAttributes attributes{};
+  const Status found = XGetWindowAttributes(connection, window, &attributes);
+  XSync(connection, False);
+  XSetErrorHandler(previous);
+  const int windowClass = attributes.c_class;
+  XCloseDisplay(connection);
+  char id[16];
+  std::snprintf(id, sizeof id, "0x%x", window);
+  if (found == 0 || windowMissing) {
+    problem = std::string("there is no window ") + id + " on the X display '" + displayName + "'";
+  } else if (windowClass != InputOutput) {
+    problem = std::string("the window ") + id + " cannot be drawn in (it is input-only)";
+  }
+  return window;
+}
+
+void adoptingWindow(std::uint32_t window) {
+  adoptedWindow = window;
+  XSetErrorHandler(endWhenWindowIsGone);
+}
+
+// The daemon owns the keyboard and the pointer: of the window's events this
+// connection takes only its changes of size and its exposures.
+void keepInputAway(void* connection, std::uint32_t window) {
+  XSelectInput(static_cast<::Display*>(connection), window, StructureNotifyMask | ExposureMask);
+}
+
+}  // namespace win32::sdl

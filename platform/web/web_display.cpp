@@ -1,15 +1,18 @@
-// The web display (WebAssembly in a browser page): a 640x480 screen drawn
-// into the page's canvas, browser input as the Windows messages it stands
-// for, message boxes as an overlay, and sleeping as giving the page its turn.
-// The page side of all this is web/page.js.
+// The web display, the saver in any browser (WebAssembly): a 640x480
+// screen drawn into the page's canvas, browser input as the Windows messages
+// it stands for, message boxes as an overlay, and sleeping as giving the
+// page its turn. Needs emscripten with Asyncify and the page side of all
+// this, page.js. It cannot block: every wait (the swap, input, a box)
+// unwinds to the browser and comes back; and the page decides when it may
+// go full screen (at the first click or key).
 #include <emscripten.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
-#include "damage.h"
-#include "internal.h"
+#include "web_display.h"
+#include "win32/driver.h"
 
 // The page's side, through the object that web/page.js sets up.
 EM_JS(void, lumvane_page_open, (int width, int height), { lumvanePage.open(width, height); });
@@ -34,7 +37,7 @@ EM_JS(void, lumvane_page_sleep, (int milliseconds), {
   return Asyncify.handleSleep(function(wakeUp) { lumvanePage.sleep(milliseconds, wakeUp); });
 });
 
-namespace win32::detail {
+namespace win32::web {
 namespace {
 
 constexpr int screenWidth = 640;
@@ -45,8 +48,10 @@ constexpr double longestTurnMilliseconds = 1000.0 / 60.0;
 // How often a wait for input or for a message box looks again.
 constexpr DWORD pollMilliseconds = 10;
 // A record from the page: message, wParam, lParam. WM_CLOSE stands for the
-// page being left.
+// page being left; keyRecord for a key pressed or released, with its
+// virtual-key code and flags (1: a release, 2: Alt held, 4: a repeat).
 constexpr int recordWords = 3;
+constexpr UINT keyRecord = 0x100;
 
 class WebDisplay final : public Display {
  public:
@@ -126,9 +131,10 @@ class WebDisplay final : public Display {
         const auto wParam = static_cast<WPARAM>(static_cast<std::uint32_t>(records[i * recordWords + 1]));
         const auto lParam = static_cast<LPARAM>(records[i * recordWords + 2]);
         if (message == WM_CLOSE) {
-          if (const HWND window = GetActiveWindow()) {
-            PostMessageA(window, WM_CLOSE, 0, 0);
-          }
+          postCloseRequest();
+        } else if (message == keyRecord) {
+          input.push_back(keyMessage(static_cast<UINT>(wParam), 0, (lParam & 1) != 0, (lParam & 2) != 0,
+                                     (lParam & 4) != 0));
         } else {
           input.push_back({message, wParam, lParam});
         }
@@ -147,12 +153,14 @@ class WebDisplay final : public Display {
 
 }  // namespace
 
-std::unique_ptr<Display> makeWebDisplay() {
-  return std::make_unique<WebDisplay>();
+}  // namespace win32::web
+
+void win32::useWebDisplay() {
+  useDisplay(std::make_unique<web::WebDisplay>());
 }
 
-void sleepInBrowser(DWORD milliseconds) {
+// The page has its turn meanwhile (the program's stack is unwound and
+// rewound), so a page that sleeps stays alive.
+extern "C" void WINAPI Sleep(DWORD milliseconds) {
   lumvane_page_sleep(static_cast<int>(std::min<DWORD>(milliseconds, 0x7FFFFFFF)));
 }
-
-}  // namespace win32::detail

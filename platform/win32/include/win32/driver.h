@@ -1,0 +1,99 @@
+// The seam between the Win32 subset and its display back ends (the headless
+// screen here, the SDL2 window in platform/sdl, the page's canvas in
+// platform/web): what a display gives the layer, what every back end shares
+// (key messages, the desktop's close request, which screen areas to hand
+// over), and how a program picks its display before the first window.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace win32 {
+
+// One piece of input as Windows would queue it for the active window.
+struct InputEvent {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+// What a display gives the layer: one screen, the input of the user in front
+// of it, a pointer that can be hidden, and modal message boxes. The layer's
+// windows all live on this one screen.
+class Display {
+ public:
+  virtual ~Display() = default;
+  // Starts the display; false when there is none to be had. Called once,
+  // when the layer first needs the screen.
+  virtual bool open() = 0;
+  virtual int width() const = 0;
+  virtual int height() const = 0;
+  // The screen's content follows the top-level window that is shown.
+  virtual void setWindowShown(bool shown, const std::string& title) = 0;
+  virtual void setCursorVisible(bool visible) = 0;
+  // Called at the start of every GetMessageA call with its number.
+  virtual void beginGetMessage(int call, std::deque<InputEvent>& input) = 0;
+  // Adds whatever input has arrived; when wait is set, blocks until some
+  // has. Returns false when waiting could never end.
+  virtual bool collectInput(std::deque<InputEvent>& input, bool wait) = 0;
+  // The memory GDI draws the screen into: width() x height() words of
+  // 0x00RRGGBB, rows pitch words apart. Valid until the next call.
+  struct Memory {
+    std::uint32_t* pixels;
+    std::size_t pitch;
+  };
+  virtual Memory screenMemory() = 0;
+  // Shows the screen memory, of which only the rectangles changed (which
+  // may overlap) have to be shown anew; false when it could not be shown.
+  virtual bool present(const std::vector<RECT>& changed) = 0;
+  virtual int messageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
+};
+
+// The display the layer uses from now on; the one chosen before is dropped.
+// Without a choice there is no display: windows cannot be created, and
+// message boxes go to standard error.
+void useDisplay(std::unique_ptr<Display> display);
+
+// The key message Windows queues for a key pressed or released: a system
+// key (WM_SYSKEYDOWN, WM_SYSKEYUP) while Alt is held, for Alt itself and for
+// F10, otherwise WM_KEYDOWN or WM_KEYUP. Pressing Alt holds it. lParam: the
+// repeat count 1, the scan code in bits 16-23, the context bit 29 while Alt
+// is held, the previous-state bit 30 for a release or a repeat, and the
+// transition bit 31 for a release.
+InputEvent keyMessage(UINT virtualKey, unsigned scanCode, bool release, bool altHeld, bool repeat = false);
+
+// The desktop's request to close the active window: WM_CLOSE posted to it.
+// False when no window is active.
+bool postCloseRequest();
+
+// The screen changed size: top-level windows that covered it whole cover it
+// again, and are to be painted anew.
+void screenResized(int oldWidth, int oldHeight, int width, int height);
+
+// Rectangles that together cover every pixel of the given ones inside the
+// screen [0, width) x [0, height), made of whole tiles of the grid with
+// tile x tile pixels (cut at the screen's edges): each row of tiles gives one
+// rectangle per run of touched tiles, runs apart by at most joinGap
+// untouched tiles joined, and equal runs of rows that follow one another
+// become one rectangle. No pixel is covered twice. Empty when nothing on
+// screen changed.
+std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int height, int tile, int joinGap = 0);
+
+// The bounding box of the rectangles (empty when there are none).
+RECT boundingBox(const std::vector<RECT>& rectangles);
+
+// What an X server is best handed of a width x height screen after the
+// given rectangles changed: the changed 16-pixel tiles, runs of them joined
+// across small gaps, or their bounding box alone, whichever costs the server
+// least, a request costing as much as copying requestPixels(width, height)
+// pixels. Empty when nothing on screen changed.
+std::vector<RECT> areasToSend(const std::vector<RECT>& changed, int width, int height);
+long long requestPixels(int width, int height);
+
+}  // namespace win32
