@@ -12,6 +12,7 @@ seconds=${2:-10}
 runs=${3:-3}
 ticks=$(getconf CLK_TCK)
 sizes=(640x480 1920x1080 3840x2160)
+source "$(dirname "$0")/../tests/lib/xvfb.sh"
 
 cpu_ticks() {
   awk '{print $14 + $15}' "/proc/$1/stat"
@@ -19,15 +20,10 @@ cpu_ticks() {
 
 # One run: prints "SAVER_PERCENT SERVER_PERCENT".
 measure() {
-  local size=$1 fifo display xvfb pid
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
-  # Xvfb picks a free display itself and writes its number to fd 3.
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  xvfb=$!
-  read -r display <"$fifo"
-  rm -f "$fifo"
-  DISPLAY=:$display "$saver" /s >/dev/null 2>&1 &
+  local size=$1 xvfb pid
+  start_xvfb -screen 0 "${size}x24" || exit 1
+  xvfb=$XVFB_PID
+  "$saver" /s >/dev/null 2>&1 &
   pid=$!
   sleep 6  # past start-up and the opening
   local saver0 server0 time0 saver1 server1 time1
@@ -39,7 +35,7 @@ measure() {
   server1=$(cpu_ticks $xvfb)
   time1=$(date +%s.%N)
   kill $pid 2>/dev/null; wait $pid 2>/dev/null || true
-  kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null || true
+  stop_xvfb
   awk -v a0="$saver0" -v a1="$saver1" -v b0="$server0" -v b1="$server1" -v w0="$time0" -v w1="$time1" -v hz="$ticks" \
     'BEGIN { printf "%.2f %.2f\n", 100 * (a1 - a0) / hz / (w1 - w0), 100 * (b1 - b0) / hz / (w1 - w0) }'
 }

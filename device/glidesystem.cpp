@@ -5,18 +5,18 @@
 #include <windows.h>
 #include <cstdio>
 
-GrHwConfiguration hwconfig = {};
-std::int32_t resolution = GR_RESOLUTION_640x480;
-
-namespace {
-
 // Reports a false result with the call's text, this file and the line of
 // the check (23 and 32, which users quote: keep those two lines where they
 // are). The call runs in every build, not only in debugging builds, and
-// the test holds no side effect of its own.
+// the test holds no side effect of its own. A macro, not a function, so
+// that the report gives the call's text as written and the line it is on.
 #define verifyGlide(call) ((call) ? (void)0 : assertionReport(#call, "glidesystem.cpp", __LINE__))
 
-}  // namespace
+// The hardware record that the query fills, and the resolution that the
+// board is opened at (640x480): the module's own state, which the header
+// shows so that tests can read it.
+GrHwConfiguration hwconfig = {};
+std::int32_t resolution = GR_RESOLUTION_640x480;
 
 int openGlideDevice() {
   grGlideInit();

@@ -61,12 +61,10 @@ TEST(Lumvane, EndsWhenItsDisplayGoesAway) {
   if (run("which Xvfb").status != 0) {
     GTEST_SKIP() << "Xvfb is not installed";
   }
-  // Xvfb picks a free display itself and writes its number to a pipe; the
-  // saver must be running (drawing) when the server is killed.
+  // The saver must be running (drawing) when the server is killed.
   const std::string script =
-      "exec 3<> <(:); Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & x=$!; "
-      "read -r -t 20 -u 3 n || { echo no Xvfb; exit 0; }; "
-      "DISPLAY=:$n " + saver + " /s >/dev/null 2>&1 & s=$!; sleep 2; "
+      "source " XVFB_STARTER "; start_xvfb -screen 0 640x480x24 || { echo no Xvfb; exit 0; }; x=$XVFB_PID; "
+      + saver + " /s >/dev/null 2>&1 & s=$!; sleep 2; "
       "kill -0 $s 2>/dev/null || { echo not running before; kill $x; exit 0; }; kill $x; "
       "for i in $(seq 1 50); do kill -0 $s 2>/dev/null || { echo ended; exit 0; }; sleep 0.1; done; "
       "kill -9 $s; echo still running";

@@ -81,11 +81,14 @@ TEST(RandomUpTo, RejectionCostsSteps) {
   // Bound 0 draws one bit (bit 30 of the state) until it is clear.
   randomState = 1;
   std::uint32_t state = 1;
-  int expectedSteps = 0;
+  int expectedSteps = 0;  // steps until bit 30 is clear
   do {
     state = step(state);
     ++expectedSteps;
   } while ((state >> 30) & 1u);
+  // The seed is one whose first draws are rejected, so that the state shows
+  // every step taken.
+  ASSERT_GT(expectedSteps, 1);
   EXPECT_EQ(randomUpTo(0), 0u);
   EXPECT_EQ(randomState, state);
   // Bound 1 never rejects: exactly one step per draw.

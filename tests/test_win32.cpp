@@ -429,4 +429,51 @@ TEST(Damage, CoveringTilesKnownAnswersAndRandomRectangles) {
   EXPECT_TRUE(same(win32::boundingBox({}), {0, 0, 0, 0}));
 }
 
+// What an X server is handed: a request costs as much as copying
+// max(2700, 12000 * 640 * 480 / (width * height)) pixels, so 12000 at
+// 640x480, 12000 / 4 = 3000 at 1280x960 and 2700 from 1080p up (12000 /
+// 6.75 = 1777 there); runs of 16-pixel tiles are joined across up to
+// request / 256 untouched tiles (46 at 640x480, 10 at 4K), and the bounding
+// box is sent instead when request + its area costs less than the tiles.
+TEST(Damage, AreasToSendWeighRequestsAgainstPixels) {
+  EXPECT_EQ(win32::requestPixels(640, 480), 12000);
+  EXPECT_EQ(win32::requestPixels(1280, 960), 3000);
+  EXPECT_EQ(win32::requestPixels(1920, 1080), 2700);
+  EXPECT_EQ(win32::requestPixels(3840, 2160), 2700);
+  EXPECT_EQ(win32::requestPixels(1, 1), 12000LL * 640 * 480);
+  EXPECT_EQ(win32::requestPixels(0, 0), 12000LL * 640 * 480);  // no division by zero
+  const auto same = [](const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  };
+  std::vector<RECT> diagonal;  // one pixel in each of 30 tiles on a diagonal
+  for (LONG k = 0; k < 30; ++k) diagonal.push_back({16 * k, 16 * k, 16 * k + 1, 16 * k + 1});
+  const struct {
+    int width, height;
+    std::vector<RECT> changed;
+    std::vector<RECT> expected;
+  } cases[] = {
+      {640, 480, {}, {}},
+      // Far apart at 1080p: two tiles, 2 * (2700 + 256), against a box of
+      // 1008 x 512 pixels.
+      {1920, 1080, {{0, 0, 1, 1}, {1000, 500, 1001, 501}}, {{0, 0, 16, 16}, {992, 496, 1008, 512}}},
+      // One row at 640x480, tiles 0 and 20 (19 between, at most 46 joined).
+      {640, 480, {{0, 0, 1, 1}, {320, 0, 321, 1}}, {{0, 0, 336, 16}}},
+      // Different rows at 640x480: 2 * 12000 + 512 against 12000 + 608 * 416.
+      {640, 480, {{0, 0, 1, 1}, {600, 400, 601, 401}}, {{0, 0, 16, 16}, {592, 400, 608, 416}}},
+      // Thirty tiles on a diagonal: 30 * (12000 + 256) = 367680 against
+      // 12000 + 480 * 480 = 242400: the box.
+      {640, 480, diagonal, {{0, 0, 480, 480}}},
+      // At 4K a gap of ten untouched tiles is joined, of eleven it is not.
+      {3840, 2160, {{0, 0, 1, 1}, {176, 0, 177, 1}}, {{0, 0, 192, 16}}},
+      {3840, 2160, {{0, 0, 1, 1}, {192, 0, 193, 1}}, {{0, 0, 16, 16}, {192, 0, 208, 16}}},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::vector<RECT> result = win32::areasToSend(cases[i].changed, cases[i].width, cases[i].height);
+    ASSERT_EQ(result.size(), cases[i].expected.size()) << "case " << i;
+    for (std::size_t j = 0; j < result.size(); ++j) {
+      EXPECT_TRUE(same(result[j], cases[i].expected[j])) << "case " << i << " rectangle " << j;
+    }
+  }
+}
+
 }  // namespace

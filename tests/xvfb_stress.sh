@@ -8,34 +8,19 @@
 set -uo pipefail
 set -m  # background jobs keep SIGINT (a shell without job control ignores it for them)
 saver=$1
+source "$(dirname "$0")/lib/xvfb.sh"
 work=$(mktemp -d)
 export LSAN_OPTIONS=suppressions=$(cd "$(dirname "$0")" && pwd)/lsan-system.supp
 failures=0
-xserver=
-trap 'stop_x; rm -rf "$work"' EXIT
+trap 'stop_xvfb; rm -rf "$work"' EXIT
 
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
 done
 
-# Xvfb on a free display: it writes the number it took to the pipe.
 start_x() {
-  stop_x
-  local fifo=$work/display
-  rm -f "$fifo" && mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  xserver=$!
-  local number
-  read -r -t 20 number <"$fifo" || { echo "FAIL: Xvfb $1 did not start"; exit 1; }
-  export DISPLAY=:$number
-}
-
-stop_x() {
-  if [[ -n "$xserver" ]]; then
-    kill "$xserver" 2>/dev/null
-    wait "$xserver" 2>/dev/null
-    xserver=
-  fi
+  stop_xvfb
+  start_xvfb -screen 0 "$1" || { echo "FAIL: Xvfb $1 did not start"; exit 1; }
 }
 
 fail() {
@@ -202,13 +187,13 @@ finish 137
 
 begin "X server killed during the run (as a close request, 0)"
 start /s
-wait_window && stop_x
+wait_window && stop_xvfb
 finish 0
 
 start_x 1024x768x24
 begin "X server killed under the assertion box (255)"
 FX_GLIDE_NO_BOARD=1 start /s
-wait_box && stop_x
+wait_box && stop_xvfb
 finish 255
 
 for depth in 8 16 24 30; do

@@ -1,23 +1,20 @@
-// The retrace timeline's clock in a browser page: the page's monotonic
-// clock, and sleeping as giving the page its turn (Sleep unwinds to the
-// browser), in whole milliseconds.
+// The retrace timeline's clock in a browser page: the page's own clock
+// (performance.now(), monotonic), and sleeping as giving the page its turn
+// (Sleep unwinds to the browser), in whole milliseconds.
+#include <emscripten.h>
 #include <windows.h>
-
-#include <time.h>
 
 #include "pacing.h"
 
 namespace softglide::detail {
 
 long long steadyNanoseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  return static_cast<long long>(emscripten_get_now() * 1e6);
 }
 
 void sleepUntilNanoseconds(long long time) {
-  const long long remaining = (time - steadyNanoseconds()) / 1'000'000;
-  if (remaining > 0) {
+  const double remaining = (static_cast<double>(time) / 1e6) - emscripten_get_now();
+  if (remaining >= 1.0) {
     Sleep(static_cast<DWORD>(remaining));
   }
 }

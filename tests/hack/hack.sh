@@ -10,6 +10,7 @@ saver=$2
 deb=$3
 xwindow=$4
 scenario=$5
+source "$(dirname "$0")/../lib/xvfb.sh"
 
 # The daemons refuse to run hacks as root, and CI runs as root: they run as
 # this user, made here and removed again.
@@ -159,13 +160,10 @@ case $scenario in
   setup)
     rm -rf "$work"
     mkdir -p "$work"
-    # Other servers may run beside this one: Xvfb picks a free display.
-    Xvfb -displayfd 3 -screen 0 "${screen_width}x${screen_height}x24" -br -nolisten tcp \
-      3>"$work/display" >"$work/xvfb.log" 2>&1 &
-    echo $! >"$work/xvfb.pid"
-    for _ in $(seq 1 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-    [[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-    export DISPLAY=":$(cat "$work/display")"
+    XVFB_LOG=$work/xvfb.log start_xvfb -screen 0 "${screen_width}x${screen_height}x24" -br ||
+      fail "Xvfb did not start"
+    echo "$XVFB_PID" >"$work/xvfb.pid"
+    echo "${DISPLAY#:}" >"$work/display"
     xdpyinfo >/dev/null 2>&1 || fail "no X server on $DISPLAY"
     remove_user
     as_root useradd --create-home --shell /bin/sh "$user" || fail "could not make the test user"

@@ -11,6 +11,7 @@ dist=$3
 findwindow=$4
 scenario=$5
 shift 5
+source "$(dirname "$0")/../lib/xvfb.sh"
 
 if [[ $arch == x86 ]]; then
   wine=/usr/lib/wine/wine
@@ -81,17 +82,12 @@ case $scenario in
   setup)
     rm -rf "$work"
     mkdir -p "$work"
-    # 16:10, so that the 4:3 picture has bars beside it. Xvfb picks a free
-    # display itself and writes its number to the pipe.
-    exec {pipe}<> <(:)
-    Xvfb -displayfd "$pipe" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    echo $! >"$work/xvfb.pid"
-    read -r -t 20 -u "$pipe" number || fail "Xvfb did not start"
-    exec {pipe}<&-
+    # 16:10, so that the 4:3 picture has bars beside it.
+    XVFB_LOG=$work/xvfb.log start_xvfb -screen 0 1280x800x24 || fail "Xvfb did not start"
+    echo "$XVFB_PID" >"$work/xvfb.pid"
+    number=${DISPLAY#:}
     echo "$number" >"$work/display"
-    export DISPLAY=:$number
-    for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+    xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not answer"
     timeout 120 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
     echo "ok: $arch prefix and X server :$number ready"
     ;;

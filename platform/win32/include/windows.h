@@ -7,7 +7,6 @@
 
 #define WINAPI
 #define CALLBACK
-#define APIENTRY
 #define WINAPIV
 
 typedef int BOOL;
@@ -16,19 +15,15 @@ typedef std::uint16_t WORD;
 typedef std::uint32_t DWORD;
 typedef std::int32_t LONG;
 typedef std::uint32_t UINT;
-typedef int INT;
 typedef std::uint16_t ATOM;
-typedef char CHAR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef void* LPVOID;
-typedef const void* LPCVOID;
 typedef std::uintptr_t UINT_PTR;
 typedef std::intptr_t LONG_PTR;
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
-typedef DWORD COLORREF;
 
 #define TRUE 1
 #define FALSE 0
@@ -130,10 +125,8 @@ typedef struct tagBITMAPINFO {
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
-#define WM_SIZE 0x0005
 #define WM_ACTIVATE 0x0006
 #define WM_SETFOCUS 0x0007
-#define WM_KILLFOCUS 0x0008
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
@@ -163,7 +156,6 @@ typedef struct tagBITMAPINFO {
 #define SC_CLOSE 0xF060
 #define SC_KEYMENU 0xF100
 
-#define WA_INACTIVE 0
 #define WA_ACTIVE 1
 
 #define HTCLIENT 1
@@ -210,7 +202,6 @@ typedef struct tagBITMAPINFO {
 #define VK_F1 0x70
 #define VK_F4 0x73
 #define VK_F10 0x79
-#define VK_F12 0x7B
 #define VK_NUMLOCK 0x90
 #define VK_SCROLL 0x91
 #define VK_OEM_1 0xBA
@@ -228,7 +219,6 @@ typedef struct tagBITMAPINFO {
 #define VK_CANCEL 0x03
 #define VK_CLEAR 0x0C
 #define VK_KANA 0x15
-#define VK_JUNJA 0x17
 #define VK_KANJI 0x19
 #define VK_CONVERT 0x1C
 #define VK_NONCONVERT 0x1D
@@ -239,7 +229,6 @@ typedef struct tagBITMAPINFO {
 #define VK_SLEEP 0x5F
 #define VK_SEPARATOR 0x6C
 #define VK_F13 0x7C
-#define VK_F24 0x87
 #define VK_BROWSER_BACK 0xA6
 #define VK_BROWSER_FORWARD 0xA7
 #define VK_BROWSER_REFRESH 0xA8
@@ -259,7 +248,6 @@ typedef struct tagBITMAPINFO {
 #define VK_LAUNCH_APP1 0xB6
 #define VK_LAUNCH_APP2 0xB7
 #define VK_OEM_102 0xE2
-#define VK_ATTN 0xF6
 #define VK_CRSEL 0xF7
 #define VK_EXSEL 0xF8
 #define VK_OEM_CLEAR 0xFE
@@ -271,7 +259,6 @@ typedef struct tagBITMAPINFO {
 #define WS_VISIBLE 0x10000000u
 
 #define SW_HIDE 0
-#define SW_SHOWNORMAL 1
 #define SW_SHOW 5
 #define SW_SHOWDEFAULT 10
 
