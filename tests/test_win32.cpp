@@ -231,11 +231,18 @@ TEST(Text, WvsprintfKnownAnswers) {
   EXPECT_STREQ(joined, "ab\r\n");
 }
 
-TEST(Process, CommandLineQuotesArgumentsWithBlanks) {
+TEST(Process, CommandLineQuotesArgumentsThatAreEmptyOrHoldBlanks) {
   win32::setCommandLine({"C:\\Program Files\\lumvane.scr", "/s", "two words", "x\ty"});
   EXPECT_STREQ(GetCommandLineA(), "\"C:\\Program Files\\lumvane.scr\" /s \"two words\" \"x\ty\"");
   win32::setCommandLine({"lumvane"});
   EXPECT_STREQ(GetCommandLineA(), "lumvane");
+  // An empty argument is quoted, as Windows writes it: an empty program
+  // name is still a name, and the tail after it is "/s" (not "" with the
+  // name taken to be "/s").
+  win32::setCommandLine({"", "/s"});
+  EXPECT_STREQ(GetCommandLineA(), "\"\" /s");
+  win32::setCommandLine({"lumvane", "", "x"});
+  EXPECT_STREQ(GetCommandLineA(), "lumvane \"\" x");
 }
 
 // The header of a top-down 32-bit picture.

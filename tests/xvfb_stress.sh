@@ -2,12 +2,17 @@
 # Attacks lumvane /s on Xvfb: odd window sizes while it runs, 8/16/24/30-bit
 # screens, the X server killed (during the run and under a message box),
 # SIGSTOP/SIGCONT, SIGTERM and SIGINT at start, during the run and during
-# the wipe, media and unnamed keys, signals under message boxes. Every case
-# must end with the exit code the README's table gives, with no sanitizer
-# report and no process left behind. Usage: xvfb_stress.sh PATH/TO/lumvane
+# the wipe, media and unnamed keys, signals under message boxes, signals
+# while the X server does not answer, a closed standard error, the screen
+# DISPLAY names, another program's window opening over the saver (with and
+# without a window manager), two savers at once, and as a hack on an 8-bit
+# screen. Every case must end with the exit code the README's table gives,
+# with no sanitizer report and no process left behind.
+# Usage: xvfb_stress.sh PATH/TO/lumvane [PATH/TO/x_intruder]
 set -uo pipefail
 set -m  # background jobs keep SIGINT (a shell without job control ignores it for them)
 saver=$1
+intruder=${2:-}
 source "$(dirname "$0")/lib/xvfb.sh"
 work=$(mktemp -d)
 export LSAN_OPTIONS=suppressions=$(cd "$(dirname "$0")" && pwd)/lsan-system.supp
@@ -206,6 +211,123 @@ for depth in 8 16 24 30; do
   fi
   finish 65
 done
+
+begin "a closed standard error: a diagnostic never reaches the X connection (A, 65)"
+start_x 640x480x24
+SST_GAMMA=2.2x "$saver" /s 2>&- &
+pid=$!
+children=
+: >"$work/stderr"
+if wait_window; then
+  xdotool key a
+fi
+finish 65
+
+begin "SIGTERM while the X server does not answer (0, at once)"
+start /s
+if wait_window; then
+  kill -STOP "$XVFB_PID"
+  kill -TERM "$pid"
+fi
+finish 0
+kill -CONT "$XVFB_PID" 2>/dev/null
+
+# A server that takes the connection and never answers: the saver waits in
+# its start-up, where a signal ends it as by default.
+begin "SIGTERM and SIGINT while a display server never answers (killed: 143, 130)"
+python3 -c 'import socket, time
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind(("127.0.0.1", 6050)); s.listen(8)
+held = []
+while True: held.append(s.accept()[0])' &
+listener=$!
+sleep 0.5
+for signal in TERM INT; do
+  DISPLAY=127.0.0.1:50 start /s
+  sleep 1
+  kill -"$signal" "$pid"
+  if [[ $signal == TERM ]]; then finish 143; else finish 130; fi
+done
+kill "$listener" 2>/dev/null; wait "$listener" 2>/dev/null
+
+begin "DISPLAY names screen 1: that screen is covered, the other left alone (65)"
+for depth in 24 8; do
+  start_xvfb_screens() { stop_xvfb; start_xvfb -screen 0 320x240x24 -screen 1 "640x480x$depth" -wr; }
+  start_xvfb_screens || { fail "Xvfb with two screens did not start"; continue; }
+  screens=$DISPLAY
+  DISPLAY=$screens.1 start /s
+  if DISPLAY=$screens.1 wait_window; then
+    sleep 0.5
+    first=$(DISPLAY=$screens.0 import -window root -colorspace Gray -format "%[fx:mean]" info: 2>/dev/null)
+    second=$(DISPLAY=$screens.1 import -window root -colorspace Gray -format "%[fx:mean]" info: 2>/dev/null)
+    awk -v a="$first" 'BEGIN { exit !(a > 0.99) }' || fail "$depth-bit screen 1: screen 0 was covered (mean $first)"
+    awk -v b="$second" 'BEGIN { exit !(b < 0.5) }' || fail "$depth-bit screen 1: it was not covered (mean $second)"
+    DISPLAY=$screens.1 xdotool key a
+  fi
+  finish 65
+done
+
+if [[ -n $intruder ]]; then
+  # The saver's window stays above a window that opens later and holds the
+  # keyboard; the intruder's corner shows the saver's picture, not white.
+  intrude() {
+    coproc INTRUDER { exec "$intruder" 200 150; }
+    local id
+    read -r -t 10 id <&"${INTRUDER[0]}" || fail "the intruding window did not open"
+    sleep 1
+    local corner
+    corner=$(import -window root -crop 200x150+0+0 +repage -colorspace Gray -format "%[fx:mean]" info: 2>/dev/null)
+    awk -v c="$corner" 'BEGIN { exit !(c < 0.5) }' || fail "the intruding window lies above the saver (mean $corner)"
+  }
+  end_intruder() {
+    [[ -n ${INTRUDER_PID:-} ]] || return 0
+    local input=${INTRUDER[1]}
+    exec {input}>&-
+    wait "$INTRUDER_PID" 2>/dev/null
+  }
+  for manager in none openbox; do
+    begin "a window that opens during the run, window manager: $manager (stays below; A, 65)"
+    start_x 640x480x24
+    manager_pid=
+    if [[ $manager == openbox ]]; then
+      if ! command -v openbox >/dev/null; then echo "SKIP: openbox is not installed"; continue; fi
+      openbox >/dev/null 2>&1 &
+      manager_pid=$!
+      sleep 1
+    fi
+    start /s
+    if wait_window; then
+      sleep 1
+      intrude
+      xdotool key a
+    fi
+    finish 65
+    end_intruder
+    [[ -n $manager_pid ]] && { kill "$manager_pid" 2>/dev/null; wait "$manager_pid" 2>/dev/null; }
+  done
+fi
+
+begin "two savers at once: the first key ends one, the next key the other (65, 66)"
+start_x 640x480x24
+start /s
+first_pid=$pid
+wait_window
+start /s
+second_pid=$pid
+both() { [[ $(xdotool search --name '^Lumvane$' 2>/dev/null | wc -l) -ge 2 ]]; }
+poll_until 20 both || fail "two windows did not come"
+sleep 1
+xdotool key a
+if poll_until 10 ended "$first_pid" || poll_until 1 ended "$second_pid"; then
+  if ended "$first_pid"; then pid=$first_pid; left=$second_pid; else pid=$second_pid; left=$first_pid; fi
+  finish 65
+  sleep 1
+  xdotool key b
+  pid=$left
+  finish 66
+else
+  fail "neither saver ended on the first key"
+  kill -9 "$first_pid" "$second_pid"
+fi
 
 if ((failures > 0)); then
   echo "$failures failure(s)"

@@ -17,11 +17,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app/startup.h"
 #include "capture_options.h"
 #include "pngfile.h"
+#include "softglide.h"
 #include "win32/display.h"
 
 namespace {
@@ -66,20 +68,37 @@ void forEachFrame(const FrameList& frames, Visit visit) {
   }
 }
 
+// What the saver's process tells the tool through the failures pipe,
+// rather than by an exit code the saver could give too.
+constexpr char frameNotWritten = 'w';  // the run ended there, without an exit code
+constexpr char logNotWritten = 'l';    // a run log is not whole; the run went on
+
+int failuresPipe = -1;
+
+void tell(char failure) {
+  [[maybe_unused]] const ssize_t told = write(failuresPipe, &failure, 1);
+}
+
 // The saver's own process: headless screen, scripted key, frames to files.
-// A frame that cannot be written ends it, told to the parent through
-// failures rather than by an exit code the saver could give too.
+// A frame that cannot be written ends it.
 [[noreturn]] void runSaver(const CaptureOptions& options, int failures) {
+  failuresPipe = failures;
+  // At the saver's exit, after the board has flushed its logs (its handler
+  // comes later, so it runs first).
+  std::atexit([] {
+    if (!softglide::runLogsWhole()) {
+      tell(logNotWritten);
+    }
+  });
   setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
   win32::useHeadlessDisplay(640, 480);
   win32::setCommandLine({"lumvane", "/s"});
   win32::headless::scriptKeyDown(options.endAfter, 0x41);
   int presented = 0;
-  win32::headless::observePresents([&options, &presented, failures](const std::vector<std::uint32_t>& screen) {
+  win32::headless::observePresents([&options, &presented](const std::vector<std::uint32_t>& screen) {
     ++presented;
     if (options.frames.contains(presented) && !writePng(framePath(options.outDir, presented), screen, 640, 480)) {
-      const char failed = 'w';
-      [[maybe_unused]] const ssize_t told = write(failures, &failed, 1);
+      tell(frameNotWritten);
       std::fflush(nullptr);
       std::_Exit(1);
     }
@@ -118,6 +137,10 @@ pid_t startSaver(const CaptureOptions& options, int& failures) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if ((win32::openClosedStandardDescriptors() & 2u) != 0) {
+    std::fprintf(stderr, "lumvane-capture: standard output is closed: the exit code would be lost\n");
+    return 1;
+  }
   std::string problem;
   const std::optional<CaptureOptions> parsed = parseCaptureOptions({argv + 1, argv + argc}, problem);
   if (!parsed) {
@@ -137,9 +160,9 @@ int main(int argc, char** argv) {
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   char failed = 0;
-  const bool writeFailed = read(failures, &failed, 1) == 1;
+  const bool anyFailed = read(failures, &failed, 1) == 1;
   close(failures);
-  if (writeFailed) {
+  if (anyFailed && failed == frameNotWritten) {
     return 1;  // the child said which file and why
   }
   if (!WIFEXITED(status)) {
@@ -151,6 +174,12 @@ int main(int argc, char** argv) {
   if (missing > 0) {
     std::fprintf(stderr, "lumvane-capture: %lld requested frame(s) were never shown\n", missing);
   }
-  std::printf("exit code: %d\n", WEXITSTATUS(status));
-  return missing == 0 ? 0 : 1;
+  errno = 0;
+  if (std::printf("exit code: %d\n", WEXITSTATUS(status)) < 0 || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "lumvane-capture: cannot write to standard output: %s\n",
+                 errno != 0 ? std::strerror(errno) : "a write failed");
+    return 1;
+  }
+  // A log that stopped short was said so by the board.
+  return missing == 0 && !anyFailed ? 0 : 1;
 }

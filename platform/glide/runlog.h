@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace softglide::detail {
 
@@ -18,8 +19,10 @@ void openRunLogs();
 // Writes out what the logs hold so far (at shutdown; also at exit).
 void flushRunLogs();
 
-// The call trace's file, or null while there is none.
+// The call trace's file, or null while there is none; after each line
+// written to it, traceLineWritten checks that it went out.
 std::FILE* traceFile();
+void traceLineWritten();
 
 // After swap number `swap` (from 1): logs the new front buffer's hash.
 void logFrame(int swap, const std::uint16_t* front, std::size_t count);
@@ -28,5 +31,9 @@ void logFrame(int swap, const std::uint16_t* front, std::size_t count);
 // and a line feed.
 bool frameLogOn();
 void writeFrameLine(const char* line, std::size_t length, int swap);
+
+// A file opened for writing, truncated, for a log; null with the reason in
+// problem when it cannot be. The system's: logfile_posix.cpp, logfile_windows.cpp.
+std::FILE* openLogFile(const char* path, std::string& problem);
 
 }  // namespace softglide::detail

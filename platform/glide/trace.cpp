@@ -46,6 +46,7 @@ void traceCall(const char* name, std::initializer_list<double> arguments) {
       writeNumber(file, value);
     }
     std::fputc('\n', file);
+    traceLineWritten();
   }
 }
 
@@ -71,6 +72,7 @@ void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices
       }
     }
     std::fputc('\n', file);
+    traceLineWritten();
   }
 }
 
@@ -88,6 +90,7 @@ void traceFogTable(const GrFog_t* table) {
       writeNumber(file, entry);
     }
     std::fputc('\n', file);
+    traceLineWritten();
   }
 }
 

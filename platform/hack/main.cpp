@@ -45,6 +45,9 @@ void endOnStopSignals() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything can take their numbers: a diagnostic must never land in
+  // the X connection or a log file.
+  win32::openClosedStandardDescriptors();
   const std::vector<std::string> arguments(argv, argv + argc);
   const std::vector<std::string> options(arguments.empty() ? arguments.end() : arguments.begin() + 1,
                                          arguments.end());

@@ -14,6 +14,7 @@
 
 #include "sdl_keys.h"
 #include "sdl_message_box.h"
+#include "sdl_signals.h"
 #include "sdl_x11.h"
 #include "win32/driver.h"
 #include "win32/sdl.h"
@@ -59,6 +60,9 @@ class SdlDisplay final : public Display {
     // The window surface is the system's own shared-memory image, not a
     // texture drawn by a (possibly software) OpenGL renderer.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // What a signal does is the saver's to say (sdl_signals.h), also while
+    // SDL waits for an X server that does not answer.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (foreign_ != 0) {
       return adoptForeignWindow();
     }
@@ -104,9 +108,11 @@ class SdlDisplay final : public Display {
       SDL_RaiseWindow(window_);
       shown_ = true;
     } else {
+      releaseScreen(window_);
       SDL_HideWindow(window_);
       shown_ = false;
     }
+    stopSignalsClose(shown_);
   }
 
   void setCursorVisible(bool visible) override {
@@ -118,10 +124,20 @@ class SdlDisplay final : public Display {
   void beginGetMessage(int, std::deque<InputEvent>&) override {}
 
   bool collectInput(std::deque<InputEvent>& input, bool wait) override {
+    if (shown_ && ownXWindow_ && !lostDisplay()) {
+      holdScreen(window_);
+    }
     SDL_Event event;
     bool any = false;
     while (SDL_PollEvent(&event) || (wait && !any && !lostDisplay() && SDL_WaitEvent(&event))) {
       any |= translate(event, input);
+    }
+    if (shown_ && ownXWindow_ && !lostDisplay()) {
+      holdScreen(window_);  // again at once, after a focus event freed the keyboard
+    }
+    // SIGTERM or SIGINT while the window is up: the desktop's close request.
+    if (takeStopSignal() && postCloseRequest()) {
+      any = true;
     }
     // A display that went away ends the saver as the desktop's close
     // request does.
@@ -206,11 +222,15 @@ class SdlDisplay final : public Display {
     return !lostDisplay();
   }
 
-  // Over the daemon's window nobody could dismiss a dialog.
+  // Over the daemon's window nobody could dismiss a dialog. Over the
+  // saver's own the box gets the keyboard and may lie above it.
   int messageBox(HWND, const char* text, const char* caption, UINT type) override {
     if (foreign_ != 0 || lostDisplay()) {
       std::fprintf(stderr, "%s: %s\n", caption, text);
       return IDOK;
+    }
+    if (shown_ && ownXWindow_) {
+      releaseScreen(window_);
     }
     return showMessageBox(shown_ ? window_ : nullptr, text, caption, type);
   }
@@ -241,17 +261,30 @@ class SdlDisplay final : public Display {
     return width_ > 0 && height_ > 0;
   }
 
+  // On X11 the window is the saver's own, made on the screen DISPLAY names
+  // and handed to SDL (sdl_x11.h); elsewhere SDL's full-screen window of
+  // the desktop's size.
   bool openWindow() {
-    SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+    SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    if (probe == nullptr) {
       return false;
     }
-    width_ = mode.w;
-    height_ = mode.h;
-    preferTrueColorVisual();
-    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
-                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
-    if (window_ == nullptr) {
+    const std::uint32_t xWindow = createSaverWindow(probe, width_, height_);
+    SDL_DestroyWindow(probe);
+    if (xWindow != 0) {
+      window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(xWindow)));
+      ownXWindow_ = window_ != nullptr;
+    } else {
+      SDL_DisplayMode mode;
+      if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+        return false;
+      }
+      width_ = mode.w;
+      height_ = mode.h;
+      window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
+                                 SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    if (window_ == nullptr || width_ <= 0 || height_ <= 0) {
       return false;
     }
     surviveLostDisplay(window_);
@@ -351,6 +384,9 @@ class SdlDisplay final : public Display {
         return true;
       }
       case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+          keyboardMayBeFree();
+        }
         if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
           resized();
         }
@@ -359,6 +395,9 @@ class SdlDisplay final : public Display {
         }
         return false;
       case SDL_SYSWMEVENT: {
+        if (ownXWindow_ && screenEvent(window_, *event.syswm.msg)) {
+          return false;
+        }
         SDL_Event next;
         const bool hasNext = SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
         if (const auto key = unnamedKey(*event.syswm.msg, hasNext ? &next : nullptr)) {
@@ -385,6 +424,7 @@ class SdlDisplay final : public Display {
   bool closeRequested_ = false;
   bool reportedFailure_ = false;
   bool noSurface_ = false;
+  bool ownXWindow_ = false;  // made by us on X11 (not adopted from a daemon)
   std::vector<std::uint32_t> fallback_;
   std::vector<SDL_Rect> shownAreas_;
   SDL_Surface* source_ = nullptr;  // fallback_ as an SDL surface

@@ -45,17 +45,29 @@ void keepRunning(::Display*, void*) {
 
 }  // namespace
 
-void preferTrueColorVisual() {
-  if (!onX11()) {
-    return;
+namespace {
+
+// The server's connection under SDL's window, or null when it is not X11.
+::Display* connectionOf(SDL_Window* window, Window* xWindow = nullptr) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+    return nullptr;
   }
-  ::Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    return;
+  if (xWindow != nullptr) {
+    *xWindow = info.info.x11.window;
   }
-  const int screen = DefaultScreen(display);
+  return info.info.x11.display;
+}
+
+// Where the default visual maps pixels through a colour map (8-bit
+// screens), a true-colour visual of the screen, whose pixels are colours.
+XVisualInfo trueColorVisual(::Display* display, int screen) {
+  XVisualInfo chosen{};
+  chosen.visual = DefaultVisual(display, screen);
+  chosen.depth = DefaultDepth(display, screen);
   XVisualInfo wanted{};
-  wanted.visualid = XVisualIDFromVisual(DefaultVisual(display, screen));
+  wanted.visualid = XVisualIDFromVisual(chosen.visual);
   int count = 0;
   XVisualInfo* found = XGetVisualInfo(display, VisualIDMask, &wanted, &count);
   const bool trueColor = found != nullptr && count > 0 && found[0].c_class == TrueColor;
@@ -67,11 +79,107 @@ void preferTrueColorVisual() {
                      XMatchVisualInfo(display, screen, DefaultDepth(display, screen), TrueColor, &best) ||
                      XMatchVisualInfo(display, screen, 16, TrueColor, &best) ||
                      XMatchVisualInfo(display, screen, 8, TrueColor, &best))) {
-    char id[32];
-    std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(best.visualid));
-    SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, id);
+    chosen = best;
   }
-  XCloseDisplay(display);
+  return chosen;
+}
+
+constexpr long notForSdl = FocusChangeMask | EnterWindowMask | LeaveWindowMask | KeymapStateMask;
+
+struct Screen {
+  bool grabbed = false;
+  bool held = false;  // the window is up and no box needs the screen
+  Uint32 lastTry = 0;
+};
+Screen screenState;
+
+}  // namespace
+
+std::uint32_t createSaverWindow(SDL_Window* probe, int& width, int& height) {
+  ::Display* display = connectionOf(probe);
+  if (display == nullptr) {
+    return 0;
+  }
+  const int screen = DefaultScreen(display);
+  const XVisualInfo visual = trueColorVisual(display, screen);
+  const Window root = RootWindow(display, screen);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = 0;
+  attributes.border_pixel = 0;
+  attributes.colormap = visual.visual == DefaultVisual(display, screen)
+                            ? DefaultColormap(display, screen)
+                            : XCreateColormap(display, root, visual.visual, AllocNone);
+  attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                          ExposureMask | VisibilityChangeMask | StructureNotifyMask | PropertyChangeMask;
+  width = DisplayWidth(display, screen);
+  height = DisplayHeight(display, screen);
+  const Window window =
+      XCreateWindow(display, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0, visual.depth,
+                    InputOutput, visual.visual, CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWColormap | CWEventMask,
+                    &attributes);
+  XStoreName(display, window, "Lumvane");
+  XFlush(display);
+  return static_cast<std::uint32_t>(window);
+}
+
+void holdScreen(SDL_Window* window) {
+  Window xWindow = 0;
+  ::Display* display = connectionLost ? nullptr : connectionOf(window, &xWindow);
+  if (display == nullptr) {
+    return;
+  }
+  if (!screenState.held) {
+    // The events SDL selected for the window it adopted, and ours beside
+    // them, but for the changes of focus and the pointer's crossings: SDL
+    // gives the keyboard back whenever it sees one (its grab follows its
+    // focus), and among windows that no manager looks after the focus moves
+    // with the pointer.
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, xWindow, &attributes);
+    XSelectInput(display, xWindow, (attributes.your_event_mask | VisibilityChangeMask) & ~notForSdl);
+    screenState.held = true;
+  }
+  const Uint32 now = SDL_GetTicks();
+  if (screenState.grabbed || (screenState.lastTry != 0 && now - screenState.lastTry < 250)) {
+    return;
+  }
+  screenState.lastTry = now != 0 ? now : 1;
+  screenState.grabbed =
+      XGrabKeyboard(display, xWindow, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+  if (screenState.grabbed) {
+    XRaiseWindow(display, xWindow);
+    XFlush(display);
+  }
+}
+
+void keyboardMayBeFree() {
+  screenState.grabbed = false;
+  screenState.lastTry = 0;
+}
+
+void releaseScreen(SDL_Window* window) {
+  ::Display* display = connectionLost ? nullptr : connectionOf(window);
+  if (display != nullptr && screenState.grabbed) {
+    XUngrabKeyboard(display, CurrentTime);
+    XFlush(display);
+  }
+  screenState = {};
+}
+
+bool screenEvent(SDL_Window* window, const SDL_SysWMmsg& message) {
+  if (message.subsystem != SDL_SYSWM_X11 || message.msg.x11.event.type != VisibilityNotify) {
+    return false;
+  }
+  Window xWindow = 0;
+  ::Display* display = connectionLost ? nullptr : connectionOf(window, &xWindow);
+  const XVisibilityEvent& visibility = message.msg.x11.event.xvisibility;
+  if (display != nullptr && visibility.window == xWindow && visibility.state != VisibilityUnobscured &&
+      screenState.grabbed && screenState.held) {
+    XRaiseWindow(display, xWindow);
+    XFlush(display);
+  }
+  return true;
 }
 
 namespace {

@@ -15,10 +15,29 @@
 
 namespace win32::sdl {
 
-// Before the window is made: where the server's default visual maps pixels
-// through a colour map (8-bit screens), asks SDL for a true-colour visual,
-// whose pixels are colours.
-void preferTrueColorVisual();
+// The saver's own window on the X screen that DISPLAY names (":0.1" is
+// screen 1; SDL would make it on the first screen), made on SDL's connection
+// (that of probe, any SDL window on it), the size of the screen: not
+// managed by a window manager (override-redirect, so that nothing frames,
+// moves or stacks it), on a true-colour visual where the screen has one
+// (pixels that are colours, also on an 8-bit screen), with the events that
+// SDL and the saver need. Its size in width and height; 0 when SDL's
+// driver is not X11.
+std::uint32_t createSaverWindow(SDL_Window* probe, int& width, int& height);
+
+// While the saver's own window is up it holds the keyboard and stays above
+// every other window, as a screen saver's does: the keyboard grab is tried
+// again (at most four times a second) until it is had, for another program
+// (another saver) may hold it; a window that comes to lie over the saver's
+// is covered again, while the grab is held. releaseScreen gives the
+// keyboard back and stops covering (for a message box that needs both).
+void holdScreen(SDL_Window* window);
+void releaseScreen(SDL_Window* window);
+// SDL gives the keyboard back whenever the window's focus changes (its
+// grab follows the focus): after a focus event it is taken again at once.
+void keyboardMayBeFree();
+// An X event of the saver's own window: true when it was taken here.
+bool screenEvent(SDL_Window* window, const SDL_SysWMmsg& message);
 
 // Shows the rectangle of a 0x00RRGGBB picture (rows pitch words apart) in
 // the window through Xlib, converted to the window's true-colour visual

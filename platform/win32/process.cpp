@@ -1,6 +1,7 @@
 // Process facilities of the Win32 subset: the command line, the module
 // handle, the thread id and the process exit. (Sleep is the build's choice:
 // sleep.cpp, or the page's in a browser.)
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -24,14 +25,16 @@ const bool brokenPipesFail = [] {
 std::string commandLine;
 bool commandLineSet = false;
 
-// Windows quotes an argument that holds a blank and joins them with spaces.
+// Windows quotes an argument that is empty or holds a blank, and joins them
+// with single spaces: an empty program name stays a name of its own ("").
 std::string joinArguments(const std::vector<std::string>& arguments) {
   std::string joined;
-  for (const std::string& argument : arguments) {
-    if (!joined.empty()) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (i > 0) {
       joined += ' ';
     }
-    if (argument.find_first_of(" \t") != std::string::npos) {
+    if (argument.empty() || argument.find_first_of(" \t") != std::string::npos) {
       joined += '"' + argument + '"';
     } else {
       joined += argument;
@@ -59,10 +62,29 @@ std::vector<std::string> processArguments() {
 }  // namespace
 
 namespace win32 {
+
 void setCommandLine(const std::vector<std::string>& arguments) {
   commandLine = joinArguments(arguments);
   commandLineSet = true;
 }
+
+unsigned openClosedStandardDescriptors() {
+  unsigned closed = 0;
+  for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+    if (fcntl(descriptor, F_GETFD) != -1) {
+      continue;
+    }
+    // The lowest free number is this one: every lower one is open by now.
+    const int opened = open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
+    if (opened != descriptor && opened >= 0) {
+      dup2(opened, descriptor);
+      close(opened);
+    }
+    closed |= 1u << descriptor;
+  }
+  return closed;
+}
+
 }  // namespace win32
 
 extern "C" {

@@ -36,6 +36,11 @@ void clearTrace();
 // Returns the length written. The trace file's numbers.
 int formatHexFloat(double value, char* out);
 
+// Whether every run log that the environment asks for (SOFTGLIDE_TRACE,
+// SOFTGLIDE_FRAMES) was opened and has been written without a failure so
+// far. A log that fails is reported on standard error and stops there.
+bool runLogsWhole();
+
 // The 64-bit FNV-1a hash of 5-6-5 words taken as little-endian bytes: the
 // frame log's hash of a picture.
 std::uint64_t frameHash(const std::uint16_t* pixels, std::size_t count);
