@@ -265,12 +265,17 @@ class SdlDisplay final : public Display {
   // and handed to SDL (sdl_x11.h); elsewhere SDL's full-screen window of
   // the desktop's size.
   bool openWindow() {
-    SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
-    if (probe == nullptr) {
-      return false;
+    std::uint32_t xWindow = 0;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
+      // Any window of SDL's shows its connection to the server.
+      SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+      if (probe == nullptr) {
+        return false;
+      }
+      xWindow = createSaverWindow(probe, width_, height_);
+      SDL_DestroyWindow(probe);
     }
-    const std::uint32_t xWindow = createSaverWindow(probe, width_, height_);
-    SDL_DestroyWindow(probe);
     if (xWindow != 0) {
       window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(xWindow)));
       ownXWindow_ = window_ != nullptr;
