@@ -12,8 +12,8 @@
 namespace reference {
 
 // Rounds towards minus infinity for either sign of the denominator.
-Wide floorDivide(Wide numerator, Wide denominator) {
-  Wide quotient = numerator / denominator;
+std::int64_t floorDivide(std::int64_t numerator, std::int64_t denominator) {
+  std::int64_t quotient = numerator / denominator;
   if (quotient * denominator != numerator && ((numerator < 0) != (denominator < 0))) {
     --quotient;
   }
@@ -52,8 +52,8 @@ std::int64_t fixedOow(float oow) {
 }
 
 // The 16-bit floating depth of Q.
-std::int64_t fogDepth(Wide q) {
-  if (q < 0 || q >= (Wide{1} << 32)) {
+std::int64_t fogDepth(std::int64_t q) {
+  if (q < 0 || q >= (std::int64_t{1} << 32)) {
     return 0;
   }
   if (q < 65536) {
@@ -68,8 +68,8 @@ std::int64_t fogDepth(Wide q) {
 }
 
 // A 12.12 value as the level a pixel uses.
-int level(Wide fixed) {
-  return static_cast<int>(std::clamp<Wide>(floorDivide(fixed, 4096), 0, 255));
+int level(std::int64_t fixed) {
+  return static_cast<int>(std::clamp<std::int64_t>(floorDivide(fixed, 4096), 0, 255));
 }
 
 }  // namespace reference
@@ -150,9 +150,9 @@ void ReferenceBoard::apply(const softglide::TraceCall& call) {
              name == "guFogTableIndexToW") {
     // no state of the pictures
   } else if (name == "grSstWinOpen") {
-    const bool accepted = initialized_ && !open_ && argument(1) == 7 && argument(2) == 0 && (argument(3) == 0 || argument(3) == 1) &&
-                          (argument(4) == 0 || argument(4) == 1) && argument(5) == 2 && argument(6) >= 0 &&
-                          argument(6) <= 1;
+    const bool accepted = initialized_ && !open_ && argument(1) == 7 && argument(2) == 0 &&
+                          (argument(3) == 0 || argument(3) == 1) && (argument(4) == 0 || argument(4) == 1) &&
+                          argument(5) == 2 && argument(6) >= 0 && argument(6) <= 1;
     if (accepted) {
       open_ = true;
       abgr_ = argument(3) == 1;
@@ -337,7 +337,7 @@ void ReferenceBoard::drawLine(const Vertex& first, const Vertex& second) {
   }
   const bool xMajor = std::llabs(x2 - x1) >= std::llabs(y2 - y1);
   const std::int64_t u1 = xMajor ? x1 : y1, u2 = xMajor ? x2 : y2;
-  const Wide v1 = Wide{xMajor ? y1 : x1} * 4096, v2 = Wide{xMajor ? y2 : x2} * 4096;
+  const std::int64_t v1 = std::int64_t{xMajor ? y1 : x1} * 4096, v2 = std::int64_t{xMajor ? y2 : x2} * 4096;
   const std::int64_t du = u2 - u1;
   const int majorLow = xMajor ? clipMinX_ : clipMinY_, majorHigh = xMajor ? clipMaxX_ : clipMaxY_;
   const int minorLow = xMajor ? clipMinY_ : clipMinX_, minorHigh = xMajor ? clipMaxY_ : clipMaxX_;
@@ -345,24 +345,24 @@ void ReferenceBoard::drawLine(const Vertex& first, const Vertex& second) {
   while (16 * c0 + 8 < std::min(u1, u2)) {
     ++c0;
   }
-  const Wide ends[6][2] = {{v1, v2},
+  const std::int64_t ends[6][2] = {{v1, v2},
                            {fixedColor(first.r), fixedColor(second.r)},
                            {fixedColor(first.g), fixedColor(second.g)},
                            {fixedColor(first.b), fixedColor(second.b)},
                            {fixedColor(first.a), fixedColor(second.a)},
                            {fixedOow(first.oow), fixedOow(second.oow)}};
   for (std::int64_t c = c0; c < majorHigh && 16 * c + 8 < std::max(u1, u2); ++c) {
-    Wide at[6];
+    std::int64_t at[6];
     for (int i = 0; i < 6; ++i) {
-      const Wide change = ends[i][1] - ends[i][0];
+      const std::int64_t change = ends[i][1] - ends[i][0];
       at[i] = ends[i][0] + floorDivide(change * (16 * c0 + 8 - u1), du) + (c - c0) * floorDivide(change * 16, du);
     }
-    const Wide lower = floorDivide(at[0] - 0x8000, 0x10000);
-    const Wide fraction = at[0] - 0x8000 - lower * 0x10000;
+    const std::int64_t lower = floorDivide(at[0] - 0x8000, 0x10000);
+    const std::int64_t fraction = at[0] - 0x8000 - lower * 0x10000;
     const int a = level(at[4]);
     for (int side = 0; side < 2; ++side) {
-      const Wide coverage = side == 0 ? 0x10000 - fraction : fraction;
-      const Wide minor = lower + side;
+      const std::int64_t coverage = side == 0 ? 0x10000 - fraction : fraction;
+      const std::int64_t minor = lower + side;
       if (coverage == 0 || minor < minorLow || minor >= minorHigh) {
         continue;
       }

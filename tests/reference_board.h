@@ -14,15 +14,14 @@
 // < 2^18), so 64-bit integers hold the exact values here.
 namespace reference {
 
-using Wide = std::int64_t;
-
-Wide floorDivide(Wide numerator, Wide denominator);  // towards minus infinity
-bool drawable(float coordinate);                     // finite, within +-4096
-std::int64_t snapped(float coordinate);              // floor(v * 16 + 0.5)
-std::int64_t fixedColor(float channel);              // floor(clamp(c, 0, 255) * 4096), NaN as 0
-std::int64_t fixedOow(float oow);                    // floor(clamp(oow, -1, 2) * 2^32), NaN as -1
-std::int64_t fogDepth(Wide q);                       // the 16-bit floating depth of Q
-int level(Wide fixed);                               // clamp(floor(C / 4096), 0, 255)
+// Rounds towards minus infinity, for either sign of the denominator.
+std::int64_t floorDivide(std::int64_t numerator, std::int64_t denominator);
+bool drawable(float coordinate);         // finite, within +-4096
+std::int64_t snapped(float coordinate);  // floor(v * 16 + 0.5)
+std::int64_t fixedColor(float channel);  // floor(clamp(c, 0, 255) * 4096), NaN as 0
+std::int64_t fixedOow(float oow);        // floor(clamp(oow, -1, 2) * 2^32), NaN as -1
+std::int64_t fogDepth(std::int64_t q);   // the 16-bit floating depth of Q
+int level(std::int64_t fixed);           // clamp(floor(C / 4096), 0, 255)
 
 }  // namespace reference
 

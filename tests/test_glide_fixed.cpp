@@ -27,7 +27,6 @@
 namespace {
 
 namespace fixed = softglide::fixedpoint;
-using reference::Wide;
 
 float bitsFloat(std::uint32_t bits) {
   return std::bit_cast<float>(bits);
@@ -225,13 +224,15 @@ TEST(FloorDivide, ExhaustiveSmallDomainAndEdges) {
   }
 }
 
-// The definition, in the ends' given order (dU of either sign).
+// The definition, in the ends' given order (dU of either sign), in exact
+// 64-bit products.
 struct Expected {
-  Wide value, step;
+  std::int64_t value, step;
 };
 
-Expected definition(Wide first, Wide second, Wide firstU, Wide secondU, Wide column) {
-  const Wide change = second - first;
+Expected definition(std::int64_t first, std::int64_t second, std::int64_t firstU, std::int64_t secondU,
+                    std::int64_t column) {
+  const std::int64_t change = second - first;
   return {first + reference::floorDivide(change * (16 * column + 8 - firstU), secondU - firstU),
           reference::floorDivide(change * 16, secondU - firstU)};
 }
@@ -260,7 +261,8 @@ TEST(LineIterator, StartAndStepAgainstTheDefinitionInEitherOrder) {
     const RandomLine line = randomLine(random);
     const std::int32_t column = static_cast<std::int32_t>(random() % 1280) - 320;
     const Expected expected = definition(line.first, line.second, line.firstU, line.secondU, column);
-    const fixed::LineIterator forward = fixed::startLineIterator(line.first, line.second, line.firstU, line.secondU, column);
+    const fixed::LineIterator forward =
+        fixed::startLineIterator(line.first, line.second, line.firstU, line.secondU, column);
     const fixed::LineIterator backward =
         fixed::startLineIterator(line.second, line.first, line.secondU, line.firstU, column);
     ASSERT_EQ(forward.value, static_cast<std::int64_t>(expected.value)) << i;
@@ -287,23 +289,24 @@ TEST(LineIterator, StartAndStepAgainstTheDefinitionInEitherOrder) {
 // 0 <= R / dU < k + 1.
 TEST(LineIterator, SteppedValuesStayWithinTheAccumulatedFloorError) {
   std::mt19937_64 random(11);
-  Wide worstRatio = 0;  // largest R / dU seen, in 1/1024
+  std::int64_t worstRatio = 0;  // largest R / dU seen, in 1/1024
   for (int i = 0; i < 3000; ++i) {
     const RandomLine line = randomLine(random);
     const std::int32_t low = std::min(line.firstU, line.secondU), high = std::max(line.firstU, line.secondU);
     const std::int32_t firstColumn = (low + 7) >> 4;  // the first centre 16c + 8 at or past the lower end
-    fixed::LineIterator iterator = fixed::startLineIterator(line.first, line.second, line.firstU, line.secondU, firstColumn);
-    Wide stepped = iterator.value;
+    const fixed::LineIterator iterator =
+        fixed::startLineIterator(line.first, line.second, line.firstU, line.secondU, firstColumn);
+    std::int64_t stepped = iterator.value;
     for (std::int32_t column = firstColumn, k = 0; 16 * column + 8 < high; ++column, ++k) {
-      Wide du = line.secondU - line.firstU;
-      Wide remainder = Wide{line.first} * du + Wide{line.second - line.first} * (16 * column + 8 - line.firstU) -
-                       stepped * du;
+      std::int64_t du = line.secondU - line.firstU;
+      std::int64_t remainder =
+          line.first * du + (line.second - line.first) * (16 * column + 8 - line.firstU) - stepped * du;
       if (du < 0) {
         du = -du;
         remainder = -remainder;
       }
       ASSERT_GE(remainder, 0) << i << " column " << column;
-      ASSERT_LT(remainder, Wide{k + 1} * du) << i << " column " << column;
+      ASSERT_LT(remainder, std::int64_t{k + 1} * du) << i << " column " << column;
       worstRatio = std::max(worstRatio, remainder * 1024 / du);
       stepped += iterator.step;
     }
