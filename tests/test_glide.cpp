@@ -2,6 +2,7 @@
 // the primitives, clip and clear, robustness and swap pacing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -14,7 +15,11 @@
 
 namespace {
 
-using softglide::floatingDepth;
+// The board's fog depth of a vertex's 1/w: the depth of Q, the 1/w it reads
+// at setup.
+std::uint32_t floatingDepth(float oow) {
+  return softglide::fixedpoint::fogDepth(softglide::fixedpoint::fixedOow(oow));
+}
 
 // The floating depth written from its definition with frexp, in double.
 std::uint32_t referenceDepth(float oow) {
@@ -193,17 +198,27 @@ TEST(Primitives, AntiAliasedPointFootprint) {
   GrVertex point = vertex(100.75f, 200.25f, 255, 255, 255, 255);
   grAADrawPoint(&point);
   const auto picture = swapAndRead();
-  // Pixel centres within 1 of (100.75, 200.25): columns 100, 101; rows 199, 200.
+  // In 1/16 pixel the point is (1612, 3204); pixel centres 16c + 8 within 16
+  // of it: columns 100 (1608, 4 away) and 101 (1624, 12 away), rows 199
+  // (3192, 12 away) and 200 (3208, 4 away).
   std::set<std::pair<int, int>> lit;
   for (int y = 190; y < 210; ++y)
     for (int x = 90; x < 110; ++x)
       if (pixelAt(picture, x, y) != 0) lit.insert({x, y});
   EXPECT_EQ(lit, (std::set<std::pair<int, int>>{{100, 200}, {101, 200}, {100, 199}, {101, 199}}));
-  // Alpha a * (1 - max(dx, dy)): (100.5, 200.5) has 0.75, (101.5, 199.5) 0.25.
-  EXPECT_NEAR(litLevel(picture, 100, 200), 191, 8);
-  EXPECT_NEAR(litLevel(picture, 101, 200), 63, 8);
-  EXPECT_NEAR(litLevel(picture, 100, 199), 63, 8);
-  EXPECT_NEAR(litLevel(picture, 101, 199), 63, 8);
+  // Alpha (255 * (16 - the larger distance)) >> 4: 191 at (100, 200), 63 at
+  // the others; white over black blends to (255 * (alpha + 1)) >> 8, the
+  // same levels, then dithered at the pixel's memory row 479 - y.
+  const auto white = [](int level, int x, int y) {
+    const int d = ditherTable[(479 - y) & 3][x & 3];
+    const int five = referenceDither5(level, d);
+    const int six = ((level << 2) - (level >> 4) + (level >> 6) + d) >> 4;
+    return static_cast<std::uint16_t>(five << 11 | six << 5 | five);
+  };
+  EXPECT_EQ(pixelAt(picture, 100, 200), white(191, 100, 200));
+  EXPECT_EQ(pixelAt(picture, 101, 200), white(63, 101, 200));
+  EXPECT_EQ(pixelAt(picture, 100, 199), white(63, 100, 199));
+  EXPECT_EQ(pixelAt(picture, 101, 199), white(63, 101, 199));
 }
 
 TEST(Primitives, AntiAliasedLineColumnsCarryTheInterpolatedAlpha) {
@@ -289,8 +304,7 @@ TEST(ClipAndClear, WindowsAreHalfOpenAndOriginIsLowerLeft) {
   EXPECT_EQ(rgb[479 * 640 + 599], 0u);
 }
 
-// Random primitives with any float input, NaN and infinities included; the
-// same picture with and without the AVX2 paths.
+// Random primitives with any float input, NaN and infinities included.
 std::vector<std::uint16_t> drawRandomPrimitives() {
   openTestBoard();
   grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ZERO);
@@ -323,12 +337,14 @@ std::vector<std::uint16_t> drawRandomPrimitives() {
   return swapAndRead();
 }
 
-TEST(Robustness, AnyFloatInputStaysInsideTheBuffersOnEveryPath) {
+// The sanitizer builds watch the writes; the picture is read back through
+// the conversion with and without its AVX2 path, which must agree.
+TEST(Robustness, AnyFloatInputStaysInsideTheBuffers) {
   const auto picture = drawRandomPrimitives();
   EXPECT_EQ(picture.size(), 640u * 480u);
+  EXPECT_GT(std::count_if(picture.begin(), picture.end(), [](std::uint16_t pixel) { return pixel != 0; }), 1000);
   const auto rgb = softglide::frontBufferRgb();
   softglide::allowAvx2(false);
-  EXPECT_EQ(drawRandomPrimitives(), picture);
   EXPECT_EQ(softglide::frontBufferRgb(), rgb);
   softglide::allowAvx2(true);
 }

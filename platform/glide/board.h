@@ -25,13 +25,6 @@ struct CombineUnit {
   bool invert = false;
 };
 
-// A pixel's iterated values before the combine units: colour and alpha as
-// integers 0-255, and 1/w.
-struct Fragment {
-  int r, g, b, a;
-  float oow;
-};
-
 struct Board {
   bool initialized = false;
   bool open = false;
@@ -73,10 +66,6 @@ void stateChanged();
 
 // The colour channels of a GrColor_t in the opened format.
 void splitColor(GrColor_t color, int& red, int& green, int& blue, int& alpha);
-
-// Runs one fragment through combine, fog, blend and dither into the back
-// buffer at application coordinates (x, y), which lie inside the clip window.
-void writeFragmentGeneral(int x, int y, const Fragment& fragment);
 
 // The memory row of application row y.
 inline int memoryRow(int y) {

@@ -3,10 +3,24 @@
 // the general pipeline. Both give the same pixels.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "board.h"
 #include "pixel.h"
 
 namespace softglide::detail {
+
+// A pixel's iterated values before the combine units: colour and alpha as
+// integers 0-255, and the fog depth of its 1/w (pixel::fogDepth).
+struct Fragment {
+  int r, g, b, a;
+  std::uint32_t depth;
+};
+
+// Runs one fragment through combine, fog, blend and dither into the back
+// buffer at application coordinates (x, y), which lie inside the clip window.
+void writeFragmentGeneral(int x, int y, const Fragment& fragment);
 
 // A fragment's colour after the pass-through combine and the fog, which
 // do not depend on its alpha.
@@ -23,24 +37,57 @@ inline bool usualState(const Board& state) {
           (state.blendSource == GR_BLEND_ONE && state.blendDest == GR_BLEND_ZERO));
 }
 
-[[gnu::always_inline]] inline Shaded shadePassThrough(const Board& state, int red, int green, int blue, float oow) {
-  if (state.fogMode != GR_FOG_WITH_TABLE) {
-    return {red, green, blue};
-  }
-  const std::uint32_t factor = pixel::fogFactor(state.fogTable, pixel::floatingDepth(oow));
-  return {pixel::applyFog(red, state.fogRed, factor), pixel::applyFog(green, state.fogGreen, factor),
-          pixel::applyFog(blue, state.fogBlue, factor)};
+// The back buffer and the usual state's settings, read once per primitive
+// so that its pixels need nothing else of the board.
+struct UsualWriter {
+  std::uint16_t* pixels;  // the back buffer, memory row by memory row
+  std::uint64_t* blocks;  // its changed blocks, per memory row
+  bool lowerLeft;         // the origin: memory row 479 - y, else y
+  bool blend;             // source-alpha blending, else none
+  bool fog;               // table fog, else none
+  const std::uint8_t* fogTable;
+  int fogRed, fogGreen, fogBlue;
+};
+
+inline UsualWriter usualWriter(Board& state) {
+  return {state.buffers[state.back].data(),
+          state.changes[state.back].blocks.data(),
+          state.origin == GR_ORIGIN_LOWER_LEFT,
+          state.blendSource == GR_BLEND_SRC_ALPHA,
+          state.fogMode == GR_FOG_WITH_TABLE,
+          state.fogTable,
+          state.fogRed,
+          state.fogGreen,
+          state.fogBlue};
 }
 
-[[gnu::always_inline]] inline void blendAndStore(Board& state, int x, int y, Shaded color, int alpha) {
-  const int row = memoryRow(y);
-  std::uint16_t& target = backPixel(state, row, x);
-  if (state.blendSource == GR_BLEND_SRC_ALPHA) {
-    const int sourceFactor = alpha + 1;
-    const int destFactor = 256 - alpha;
-    color.r = pixel::blendChannel(color.r, sourceFactor, pixel::red8(target), destFactor);
-    color.g = pixel::blendChannel(color.g, sourceFactor, pixel::green8(target), destFactor);
-    color.b = pixel::blendChannel(color.b, sourceFactor, pixel::blue8(target), destFactor);
+[[gnu::always_inline]] inline Shaded shadePassThrough(const UsualWriter& writer, int red, int green, int blue,
+                                                      std::uint32_t depth) {
+  if (!writer.fog) {
+    return {red, green, blue};
+  }
+  const std::uint32_t factor = pixel::fogFactor(writer.fogTable, depth);
+  return {pixel::applyFog(red, writer.fogRed, factor), pixel::applyFog(green, writer.fogGreen, factor),
+          pixel::applyFog(blue, writer.fogBlue, factor)};
+}
+
+// Source-alpha blending of one channel, alpha 0-255: the factors alpha + 1
+// and 256 - alpha sum to 257, so the result never leaves 0-255 and needs
+// the general blend's clamp no more.
+[[gnu::always_inline]] inline int blendOver(int source, int dest, int alpha) {
+  return (source * (alpha + 1) + dest * (256 - alpha)) >> 8;
+}
+
+// (x, y) in application coordinates inside the clip window; alpha 0-255.
+[[gnu::always_inline]] inline void blendAndStore(const UsualWriter& writer, int x, int y, Shaded color, int alpha) {
+  const int row = writer.lowerLeft ? screenHeight - 1 - y : y;
+  writer.blocks[row] |= blockBit(x);
+  std::uint16_t& target = writer.pixels[static_cast<std::size_t>(row) * screenWidth + x];
+  if (writer.blend) {
+    const std::uint16_t dest = target;
+    color.r = blendOver(color.r, pixel::red8(dest), alpha);
+    color.g = blendOver(color.g, pixel::green8(dest), alpha);
+    color.b = blendOver(color.b, pixel::blue8(dest), alpha);
   }
   target = pixel::ditherTo565(color.r, color.g, color.b, x, row);
 }
@@ -51,7 +98,9 @@ inline bool usualState(const Board& state) {
     writeFragmentGeneral(x, y, fragment);
     return;
   }
-  blendAndStore(state, x, y, shadePassThrough(state, fragment.r, fragment.g, fragment.b, fragment.oow), fragment.a);
+  const UsualWriter writer = usualWriter(state);
+  blendAndStore(writer, x, y, shadePassThrough(writer, fragment.r, fragment.g, fragment.b, fragment.depth),
+                fragment.a);
 }
 
 }  // namespace softglide::detail

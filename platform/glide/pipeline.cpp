@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "board.h"
+#include "fragment.h"
 #include "pixel.h"
 
 namespace softglide::detail {
@@ -106,7 +107,7 @@ void writeFragmentGeneral(int x, int y, const Fragment& fragment) {
 
   if (state.fogMode == GR_FOG_WITH_TABLE || state.fogMode == GR_FOG_WITH_ITERATED_ALPHA) {
     const std::uint32_t factor = state.fogMode == GR_FOG_WITH_TABLE
-                                     ? pixel::fogFactor(state.fogTable, pixel::floatingDepth(fragment.oow))
+                                     ? pixel::fogFactor(state.fogTable, fragment.depth)
                                      : static_cast<std::uint32_t>(fragment.a);
     color.r = pixel::applyFog(color.r, state.fogRed, factor);
     color.g = pixel::applyFog(color.g, state.fogGreen, factor);
@@ -140,7 +141,3 @@ void splitColor(GrColor_t color, int& red, int& green, int& blue, int& alpha) {
 }
 
 }  // namespace softglide::detail
-
-std::uint32_t softglide::floatingDepth(float oow) {
-  return pixel::floatingDepth(oow);
-}

@@ -8,20 +8,22 @@
 
 namespace softglide::pixel {
 
-// The card's 16-bit floating depth of a pixel's 1/w: 0 for oow >= 1, below 0
-// or NaN; 0xFFFF below 2^-16; otherwise, with oow = m * 2^-(e+1) and m in
-// [1, 2): (e << 12) + 4096 - floor((m - 1) * 4096), at most 0xFFFF.
-inline std::uint32_t floatingDepth(float oow) {
-  if (!(oow < 1.0f) || !(oow >= 0.0f)) {
+// The card's 16-bit floating depth of a pixel's 1/w, from Q = 1/w in units
+// of 2^-32: 0 for Q >= 2^32 or Q < 0; 0xFFFF for Q < 2^16; otherwise, with
+// p the position of Q's highest set bit (16 to 31),
+// ((31 - p) << 12) + 4096 - ((Q >> (p - 12)) & 0xFFF), at most 0xFFFF: the
+// exponent below 1 and the complement of the top 12 bits of the mantissa.
+inline std::uint32_t fogDepth(std::int64_t q) {
+  if (q < 0 || q >= (std::int64_t{1} << 32)) {
     return 0;
   }
-  if (oow < 1.0f / 65536.0f) {
+  const auto low = static_cast<std::uint32_t>(q);
+  if (low < 0x10000) {
     return 0xFFFF;
   }
-  const std::uint32_t bits = std::bit_cast<std::uint32_t>(oow);
-  const std::uint32_t exponent = 126 - (bits >> 23);  // e, from 0 to 15
-  const std::uint32_t mantissa12 = (bits >> 11) & 0xFFF;
-  const std::uint32_t depth = (exponent << 12) + 4096 - mantissa12;
+  const int leadingZeros = std::countl_zero(low);  // 31 - p, from 0 to 15
+  const std::uint32_t mantissa12 = (low >> (19 - leadingZeros)) & 0xFFF;
+  const std::uint32_t depth = (static_cast<std::uint32_t>(leadingZeros) << 12) + 4096 - mantissa12;
   return depth > 0xFFFF ? 0xFFFF : depth;
 }
 
@@ -55,19 +57,39 @@ inline int blendChannel(int source, int sourceFactor, int dest, int destFactor) 
 inline constexpr std::uint8_t ditherMatrix[4][4] = {
     {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
-inline std::uint32_t dither5(int value, int threshold) {
+constexpr std::uint32_t dither5(int value, int threshold) {
   return static_cast<std::uint32_t>(((value << 1) - (value >> 4) + (value >> 7) + threshold) >> 4);
 }
 
-inline std::uint32_t dither6(int value, int threshold) {
+constexpr std::uint32_t dither6(int value, int threshold) {
   return static_cast<std::uint32_t>(((value << 2) - (value >> 4) + (value >> 6) + threshold) >> 4);
 }
 
-// row is the memory row of the frame buffer, column its x.
+// dither5 and dither6 of every level 0-255 under every threshold, so that
+// a pixel looks its three channels up.
+struct DitherLevels {
+  std::uint8_t five[16][256];
+  std::uint8_t six[16][256];
+};
+
+constexpr DitherLevels makeDitherLevels() {
+  DitherLevels levels{};
+  for (int threshold = 0; threshold < 16; ++threshold) {
+    for (int value = 0; value < 256; ++value) {
+      levels.five[threshold][value] = static_cast<std::uint8_t>(dither5(value, threshold));
+      levels.six[threshold][value] = static_cast<std::uint8_t>(dither6(value, threshold));
+    }
+  }
+  return levels;
+}
+
+inline constexpr DitherLevels ditherLevels = makeDitherLevels();
+
+// Channels 0-255; row is the memory row of the frame buffer, column its x.
 inline std::uint16_t ditherTo565(int red, int green, int blue, int column, int row) {
   const int threshold = ditherMatrix[row & 3][column & 3];
-  return static_cast<std::uint16_t>((dither5(red, threshold) << 11) |
-                                    (dither6(green, threshold) << 5) | dither5(blue, threshold));
+  return static_cast<std::uint16_t>((ditherLevels.five[threshold][red] << 11) |
+                                    (ditherLevels.six[threshold][green] << 5) | ditherLevels.five[threshold][blue]);
 }
 
 // 5-6-5 back to 8 bits per channel by bit replication.

@@ -1,186 +1,185 @@
 // The primitives of the board: clear, points, anti-aliased points and lines.
-// Coordinates are application pixels; pixel centres lie at +0.5.
+// Coordinates are application pixels; pixel centres lie at +0.5. A
+// primitive reads its vertices' floats once, at setup (setup.h), and works
+// in integers from there on, as the card did: positions in 1/16 pixel, and
+// along a line each parameter stepped once per column, with no division.
 #include <algorithm>
-#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "board.h"
-#include "conversion.h"
 #include "fragment.h"
 #include "pixel.h"
+#include "setup.h"
 
 namespace softglide::detail {
 namespace {
-
-[[gnu::always_inline]] inline int iteratedChannel(double value) {
-  if (!(value > 0.0)) {
-    return 0;  // negative or not a number
-  }
-  return value >= 255.0 ? 255 : static_cast<int>(value);
-}
 
 bool insideClip(const Board& state, int x, int y) {
   return x >= state.clipMinX && x < state.clipMaxX && y >= state.clipMinY && y < state.clipMaxY;
 }
 
-// Parameters of a vertex, or interpolated between two, in double.
-struct Parameters {
-  double r, g, b, a, oow;
+bool drawable(const GrVertex& vertex) {
+  return drawablePosition(vertex.x) && drawablePosition(vertex.y);
+}
+
+// A 12.12 colour or alpha as the 0-255 level a pixel uses: clamp(C >> 12,
+// 0, 255). No value reaches past 255 << 12: a vertex's is clamped at setup,
+// and an iterated one never exceeds the larger of the line's two ends.
+[[gnu::always_inline]] inline int level(std::int32_t fixed) {
+  return fixed > 0 ? fixed >> 12 : 0;
+}
+
+// A parameter along a line: its 12.12 or 1/65536-pixel value and per-column
+// step. Colour, alpha and the minor coordinate fit 32 bits all along: a
+// stepped value lies below the exact one by less than the number of steps
+// taken plus one, and the exact one between the two ends' values.
+struct Stepped {
+  std::int32_t value, step;
 };
 
-Parameters parametersOf(const GrVertex& vertex) {
-  return {vertex.r, vertex.g, vertex.b, vertex.a, vertex.oow};
+Stepped narrow(const LineIterator& iterator) {
+  return {static_cast<std::int32_t>(iterator.value), static_cast<std::int32_t>(iterator.step)};
 }
 
-// Coverage scales the alpha; colour and 1/w are the parameters' own.
-[[gnu::always_inline]] inline void plot(int x, int y, const Parameters& parameters, double coverage) {
-  const Fragment fragment{iteratedChannel(parameters.r), iteratedChannel(parameters.g),
-                          iteratedChannel(parameters.b), iteratedChannel(parameters.a * coverage),
-                          static_cast<float>(parameters.oow)};
-  writeFragment(x, y, fragment);
-}
-
-bool finite(const GrVertex& vertex) {
-  return std::isfinite(vertex.x) && std::isfinite(vertex.y);
-}
-
-// The pixel range [first, end) whose centres c satisfy low <= c < high,
-// limited to [limitLow, limitHigh); safe for any finite bounds.
-[[gnu::always_inline]] inline void centreRange(double low, double high, int limitLow, int limitHigh, int& first,
-                                               int& end) {
-  const double firstCentre = std::ceil(low - 0.5);
-  const double endCentre = std::ceil(high - 0.5);
-  first = static_cast<int>(std::clamp(firstCentre, static_cast<double>(limitLow), static_cast<double>(limitHigh)));
-  end = static_cast<int>(std::clamp(endCentre, static_cast<double>(limitLow), static_cast<double>(limitHigh)));
-}
-
-// Four doubles worked on together; each lane is rounded exactly as the
-// same operation on one double would be.
-typedef double Double4 __attribute__((vector_size(32)));
-typedef std::int64_t Mask4 __attribute__((vector_size(32)));
-typedef std::int32_t Int4 __attribute__((vector_size(16)));
-
-// iteratedChannel of each lane.
-[[gnu::always_inline]] inline Int4 iteratedChannels(const Double4& values) {
-  const Double4 zero = {0.0, 0.0, 0.0, 0.0};
-  const Double4 top = {255.0, 255.0, 255.0, 255.0};
-  const Mask4 positive = values > zero;  // false for negative or not a number
-  const Double4 low = positive ? values : zero;
-  const Mask4 high = low >= top;
-  return __builtin_convertvector(high ? top : low, Int4);
-}
-
-// Steps along the major axis u; at each step the (up to) two pixels whose
-// centres lie within 1 of the line along the minor axis v get the step's
-// interpolated parameters, with alpha scaled by 1 - distance. Colour and fog
-// are worked out once per step, since both pixels share them. The major
-// axis is already limited to the clip window; the minor one is checked.
+// One pixel of a column, inside the clip window, through the general
+// pipeline.
 template <bool xMajor>
-[[gnu::always_inline]] inline void drawLineBand(double u1, double v1, double u2, double v2, int uLimitLow,
-                                                int uLimitHigh, const Parameters& first, const Parameters& second) {
+void writeBandPixel(int major, int minor, int red, int green, int blue, int alpha, std::uint32_t depth) {
+  writeFragmentGeneral(xMajor ? major : minor, xMajor ? minor : major, Fragment{red, green, blue, alpha, depth});
+}
+
+// The band along the major axis u, from the end with the lower u to the
+// other: the columns c with lowU <= 16c + 8 < highU inside the clip window,
+// each parameter started at the first of them. A column's two pixels lie
+// at the minor coordinate below V and the one above, with coverages
+// 0x10000 - fraction and fraction (in 1/65536) scaling the alpha; colour
+// and fog depth are the column's. A pixel of coverage 0 is not written.
+template <bool xMajor>
+void drawLineBand(const FixedVertex& low, const FixedVertex& high) {
   Board& state = board();
+  const std::int32_t lowU = xMajor ? low.x : low.y;
+  const std::int32_t highU = xMajor ? high.x : high.y;
+  const int first = std::max((lowU + 7) >> 4, xMajor ? state.clipMinX : state.clipMinY);  // 16c + 8 >= lowU
+  const int end = std::min((highU + 7) >> 4, xMajor ? state.clipMaxX : state.clipMaxY);
+  if (first >= end) {
+    return;
+  }
+  auto start = [&](auto lowValue, auto highValue) {
+    return startLineIterator(lowValue, highValue, lowU, highU, first);
+  };
+  // V in 1/65536 pixel: the minor coordinate in 1/16 pixel times 4096.
+  Stepped minor = narrow(start((xMajor ? low.y : low.x) * 4096, (xMajor ? high.y : high.x) * 4096));
+  // Grey lines, the usual kind, iterate one channel for all three.
+  const bool grey = low.g == low.r && low.b == low.r && high.g == high.r && high.b == high.r;
+  Stepped red = narrow(start(low.r, high.r));
+  Stepped green = grey ? red : narrow(start(low.g, high.g));
+  Stepped blue = grey ? red : narrow(start(low.b, high.b));
+  Stepped alpha = narrow(start(low.a, high.a));
+  LineIterator oow = start(low.q, high.q);
+  const int minorLow = xMajor ? state.clipMinY : state.clipMinX;
+  const int minorHigh = xMajor ? state.clipMaxY : state.clipMaxX;
   const bool usual = usualState(state);
-  const int vLimitLow = xMajor ? state.clipMinY : state.clipMinX;
-  const int vLimitHigh = xMajor ? state.clipMaxY : state.clipMaxX;
-  int begin = 0;
-  int end = 0;
-  centreRange(std::min(u1, u2), std::max(u1, u2), uLimitLow, uLimitHigh, begin, end);
-  const double du = u2 - u1;
-  // v and the colour, then alpha and 1/w: from + t * (to - from).
-  const Double4 from = {v1, first.r, first.g, first.b};
-  const Double4 change = {v2 - v1, second.r - first.r, second.g - first.g, second.b - first.b};
-  const double alphaFrom = first.a;
-  const double alphaChange = second.a - first.a;
-  const double oowFrom = first.oow;
-  const double oowChange = second.oow - first.oow;
-  for (int u = begin; u < end; ++u) {
-    const double t = (u + 0.5 - u1) / du;
-    const Double4 at = from + t * change;
-    const double v = at[0];
-    const double lowerRow = std::floor(v - 0.5);
-    if (!(lowerRow >= -2.0 && lowerRow <= 4096.0)) {
-      continue;  // far outside any clip window (or not a number)
+  const UsualWriter writer = usualWriter(state);
+  for (int major = first; major < end; ++major) {
+    const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
+    const int lower = centred >> 16;
+    const int fraction = centred & 0xFFFF;
+    const bool lowerInside = lower >= minorLow && lower < minorHigh;
+    const bool upperInside = fraction != 0 && lower + 1 >= minorLow && lower + 1 < minorHigh;
+    if (lowerInside || upperInside) {
+      const int a = level(alpha.value);
+      const int lowerAlpha = (a * (0x10000 - fraction)) >> 16;
+      const int upperAlpha = (a * fraction) >> 16;
+      const std::uint32_t depth = pixel::fogDepth(oow.value);
+      if (usual) {
+        const Shaded color = shadePassThrough(writer, level(red.value), level(green.value), level(blue.value), depth);
+        if (lowerInside) {
+          blendAndStore(writer, xMajor ? major : lower, xMajor ? lower : major, color, lowerAlpha);
+        }
+        if (upperInside) {
+          blendAndStore(writer, xMajor ? major : lower + 1, xMajor ? lower + 1 : major, color, upperAlpha);
+        }
+      } else {
+        if (lowerInside) {
+          writeBandPixel<xMajor>(major, lower, level(red.value), level(green.value), level(blue.value), lowerAlpha,
+                                 depth);
+        }
+        if (upperInside) {
+          writeBandPixel<xMajor>(major, lower + 1, level(red.value), level(green.value), level(blue.value),
+                                 upperAlpha, depth);
+        }
+      }
     }
-    const double distances[2] = {std::fabs(lowerRow + 0.5 - v), std::fabs(lowerRow + 1.5 - v)};
-    const double alpha = alphaFrom + t * alphaChange;
-    const Int4 channels = iteratedChannels(at);
-    const float oow = static_cast<float>(oowFrom + t * oowChange);
-    bool shaded = false;
-    Shaded color{};
-    for (int step = 0; step < 2; ++step) {
-      const int row = static_cast<int>(lowerRow) + step;
-      if (!(distances[step] < 1.0) || row < vLimitLow || row >= vLimitHigh) {
-        continue;
-      }
-      const int x = xMajor ? u : row;
-      const int y = xMajor ? row : u;
-      const int pixelAlpha = iteratedChannel(alpha * (1.0 - distances[step]));
-      if (!usual) {
-        writeFragmentGeneral(x, y, Fragment{channels[1], channels[2], channels[3], pixelAlpha, oow});
-        continue;
-      }
-      if (!shaded) {
-        color = shadePassThrough(state, channels[1], channels[2], channels[3], oow);
-        shaded = true;
-      }
-      blendAndStore(state, x, y, color, pixelAlpha);
-    }
+    minor.value += minor.step;
+    red.value += red.step;
+    green.value += green.step;
+    blue.value += blue.step;
+    alpha.value += alpha.step;
+    oow.value += oow.step;
   }
 }
 
-// The line after its checks: the band along the longer axis.
-[[gnu::always_inline]] inline void drawLine(const GrVertex& first, const GrVertex& second) {
-  const Board& state = board();
-  const double dx = static_cast<double>(second.x) - first.x;
-  const double dy = static_cast<double>(second.y) - first.y;
-  if (dx == 0.0 && dy == 0.0) {
+// The line after its checks: the band along the longer axis, iterated from
+// the end with the lower major coordinate (the same values as from the
+// other end; see startLineIterator).
+void drawLine(const FixedVertex& first, const FixedVertex& second) {
+  const std::int32_t dx = second.x - first.x;
+  const std::int32_t dy = second.y - first.y;
+  if (dx == 0 && dy == 0) {
     return;
   }
-  const Parameters from = parametersOf(first);
-  const Parameters to = parametersOf(second);
-  if (std::fabs(dx) >= std::fabs(dy)) {
-    drawLineBand<true>(first.x, first.y, second.x, second.y, state.clipMinX, std::max(state.clipMinX, state.clipMaxX),
-                       from, to);
+  if (std::abs(dx) >= std::abs(dy)) {
+    dx > 0 ? drawLineBand<true>(first, second) : drawLineBand<true>(second, first);
   } else {
-    drawLineBand<false>(first.y, first.x, second.y, second.x, state.clipMinY, std::max(state.clipMinY, state.clipMaxY),
-                        from, to);
+    dy > 0 ? drawLineBand<false>(first, second) : drawLineBand<false>(second, first);
   }
 }
 
-// The point after its checks, snapped to 1/16 pixel.
-[[gnu::always_inline]] inline void drawPoint(const GrVertex& vertex) {
-  const double x16 = std::floor(static_cast<double>(vertex.x) * 16.0 + 0.5);
-  const double y16 = std::floor(static_cast<double>(vertex.y) * 16.0 + 0.5);
-  if (!(x16 >= 0.0 && x16 < 16.0 * screenWidth && y16 >= 0.0 && y16 < 16.0 * screenHeight)) {
+// The fragment of a vertex: its own colour, alpha and fog depth.
+Fragment fragmentOf(const GrVertex& vertex) {
+  return {level(fixedColor(vertex.r)), level(fixedColor(vertex.g)), level(fixedColor(vertex.b)),
+          level(fixedColor(vertex.a)), pixel::fogDepth(fixedOow(vertex.oow))};
+}
+
+// The range of pixels [first, end) whose centres lie within one pixel of
+// the position (1/16 pixel), |16c + 8 - position| < 16, limited to the
+// clip range [limitLow, limitHigh).
+void footprint(std::int32_t position, int limitLow, int limitHigh, int& first, int& end) {
+  first = std::max(((position - 24) >> 4) + 1, limitLow);
+  end = std::min((position + 23) >> 4, limitHigh);
+}
+
+// The anti-aliased point after its checks: each pixel gets alpha
+// (a * (16 - distance)) >> 4, with distance the larger of its centre's
+// distances from the point in 1/16 pixel.
+void drawAntiAliasedPoint(const GrVertex& vertex) {
+  Board& state = board();
+  const std::int32_t x = snapPosition(vertex.x);
+  const std::int32_t y = snapPosition(vertex.y);
+  int firstColumn = 0, endColumn = 0, firstRow = 0, endRow = 0;
+  footprint(x, state.clipMinX, state.clipMaxX, firstColumn, endColumn);
+  footprint(y, state.clipMinY, state.clipMaxY, firstRow, endRow);
+  if (firstColumn >= endColumn || firstRow >= endRow) {
     return;
   }
-  const int x = static_cast<int>(x16) >> 4;
-  const int y = static_cast<int>(y16) >> 4;
-  if (insideClip(board(), x, y)) {
-    plot(x, y, parametersOf(vertex), 1.0);
+  const Fragment centre = fragmentOf(vertex);
+  const bool usual = usualState(state);
+  const UsualWriter writer = usualWriter(state);
+  const Shaded color = usual ? shadePassThrough(writer, centre.r, centre.g, centre.b, centre.depth) : Shaded{};
+  for (int row = firstRow; row < endRow; ++row) {
+    for (int column = firstColumn; column < endColumn; ++column) {
+      const int distance = std::max(std::abs(16 * column + 8 - x), std::abs(16 * row + 8 - y));
+      const int alpha = (centre.a * (16 - distance)) >> 4;
+      if (usual) {
+        blendAndStore(writer, column, row, color, alpha);
+      } else {
+        writeFragmentGeneral(column, row, Fragment{centre.r, centre.g, centre.b, alpha, centre.depth});
+      }
+    }
   }
 }
-
-void drawPointBaseline(const GrVertex& vertex) {
-  drawPoint(vertex);
-}
-
-void drawLineBaseline(const GrVertex& first, const GrVertex& second) {
-  drawLine(first, second);
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// Processors with AVX2 floor and work on four doubles in single
-// instructions, which shortens each step of a line and each point; every
-// result is the same.
-__attribute__((target("avx2"))) void drawLineAvx2(const GrVertex& first, const GrVertex& second) {
-  drawLine(first, second);
-}
-
-__attribute__((target("avx2"))) void drawPointAvx2(const GrVertex& vertex) {
-  drawPoint(vertex);
-}
-#endif
 
 }  // namespace
 }  // namespace softglide::detail
@@ -252,7 +251,7 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
   }
 }
 
-// Exactly one pixel: the position is snapped to 1/16 pixel first.
+// Exactly one pixel, (X >> 4, Y >> 4) of the position snapped to 1/16 pixel.
 FX_ENTRY void FX_CALL grDrawPoint(const GrVertex* vertex) {
   if (tracing()) {
     traceCall("grDrawPoint", {vertex});
@@ -260,54 +259,43 @@ FX_ENTRY void FX_CALL grDrawPoint(const GrVertex* vertex) {
   if (!ready() || vertex == nullptr) {
     return;
   }
-#if defined(__x86_64__) || defined(__i386__)
-  if (hasAvx2()) {
-    drawPointAvx2(*vertex);
+  if (!drawable(*vertex)) {
     return;
   }
-#endif
-  drawPointBaseline(*vertex);
+  const int x = snapPosition(vertex->x) >> 4;
+  const int y = snapPosition(vertex->y) >> 4;
+  if (insideClip(board(), x, y)) {
+    writeFragment(x, y, fragmentOf(*vertex));
+  }
 }
 
-// A 2x2 footprint: pixels whose centres lie within [x-1, x+1) x [y-1, y+1),
-// each with alpha a * (1 - the larger of its two distances).
+// The pixels whose centres lie within one pixel of the point on both axes
+// (up to 2x2), each with alpha a * (1 - the larger of its two distances).
 FX_ENTRY void FX_CALL grAADrawPoint(const GrVertex* vertex) {
   if (tracing()) {
     traceCall("grAADrawPoint", {vertex});
   }
-  if (!ready() || vertex == nullptr || !finite(*vertex)) {
+  if (!ready() || vertex == nullptr) {
     return;
   }
-  const Board& state = board();
-  const double x = vertex->x;
-  const double y = vertex->y;
-  int firstColumn = 0, endColumn = 0, firstRow = 0, endRow = 0;
-  centreRange(x - 1.0, x + 1.0, state.clipMinX, std::max(state.clipMinX, state.clipMaxX), firstColumn, endColumn);
-  centreRange(y - 1.0, y + 1.0, state.clipMinY, std::max(state.clipMinY, state.clipMaxY), firstRow, endRow);
-  const Parameters parameters = parametersOf(*vertex);
-  for (int row = firstRow; row < endRow; ++row) {
-    for (int column = firstColumn; column < endColumn; ++column) {
-      const double distance = std::max(std::fabs(column + 0.5 - x), std::fabs(row + 0.5 - y));
-      plot(column, row, parameters, 1.0 - distance);
-    }
+  if (!drawable(*vertex)) {
+    return;
   }
+  drawAntiAliasedPoint(*vertex);
 }
 
 // A band two pixels wide along the minor axis, without end caps, from the
 // first end's major coordinate to the second's; colour, alpha and 1/w are
-// interpolated from end to end. A zero-length line draws nothing.
+// iterated from end to end. A zero-length line draws nothing.
 FX_ENTRY void FX_CALL grAADrawLine(const GrVertex* first, const GrVertex* second) {
   if (tracing()) {
     traceCall("grAADrawLine", {first, second});
   }
-  if (!ready() || first == nullptr || second == nullptr || !finite(*first) || !finite(*second)) {
+  if (!ready() || first == nullptr || second == nullptr) {
     return;
   }
-#if defined(__x86_64__) || defined(__i386__)
-  if (hasAvx2()) {
-    drawLineAvx2(*first, *second);
+  if (!drawable(*first) || !drawable(*second)) {
     return;
   }
-#endif
-  drawLineBaseline(*first, *second);
+  drawLine(setUpVertex(*first), setUpVertex(*second));
 }

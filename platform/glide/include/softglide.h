@@ -75,11 +75,51 @@ bool usesAvx2();
 
 // --- The card's arithmetic -----------------------------------------------------
 
-// The card's 16-bit floating depth of a 1/w, which selects the fog: 0 for
-// oow >= 1, below 0 or not a number; 0xFFFF below 2^-16; otherwise, with
-// oow = m * 2^-(e+1) and m in [1, 2): (e << 12) + 4096 - floor((m - 1) *
-// 4096), at most 0xFFFF.
-std::uint32_t floatingDepth(float oow);
+// The card's fixed-point arithmetic as the board's primitives use it: a
+// vertex's floats are read once, at setup, into positions in 1/16 pixel,
+// colour and alpha in 12.12 and 1/w in units of 2^-32 (Q); from there on
+// everything is integer arithmetic.
+namespace fixedpoint {
+
+// A finite coordinate within +-4096 pixels; a primitive with any other
+// coordinate draws nothing.
+bool drawablePosition(float coordinate);
+
+// floor(v * 16 + 0.5), for drawable coordinates.
+std::int32_t snapPosition(float coordinate);
+
+// Colour and alpha: floor(clamp(c, 0, 255) * 4096); not a number counts as 0.
+std::int32_t fixedColor(float channel);
+
+// Q: floor(clamp(oow, -1, 2) * 2^32); not a number counts as -1.
+std::int64_t fixedOow(float oow);
+
+// The 16-bit fog depth of Q: 0 for Q >= 2^32 or Q < 0, 0xFFFF for
+// Q < 2^16, else ((31 - p) << 12) + 4096 - ((Q >> (p - 12)) & 0xFFF) with p
+// the position of Q's highest set bit, at most 0xFFFF.
+std::uint32_t fogDepth(std::int64_t q);
+
+// numerator / denominator rounded towards minus infinity, for a positive
+// denominator.
+std::int64_t floorDivide(std::int64_t numerator, std::int32_t denominator);
+
+// A parameter iterated along a line's major axis: its value at the centre
+// of a column, and what each next column adds.
+struct LineIterator {
+  std::int64_t value;
+  std::int64_t step;
+};
+
+// The parameter with value first at major coordinate firstU and second at
+// secondU (1/16 pixel, different) at the centre 16 column + 8 of a column:
+// first + floordiv((second - first) * (16 column + 8 - firstU), dU), and
+// the step floordiv((second - first) * 16, dU), dU = secondU - firstU, of
+// either sign. The board starts each parameter so at the first column it
+// draws.
+LineIterator startLineIterator(std::int64_t first, std::int64_t second, std::int32_t firstU, std::int32_t secondU,
+                               std::int32_t column);
+
+}  // namespace fixedpoint
 
 // --- The switches in the environment ------------------------------------------
 
