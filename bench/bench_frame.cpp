@@ -55,15 +55,21 @@ BENCHMARK(FlightFrame)->Unit(benchmark::kMicrosecond);
 
 namespace {
 
-// The memory floor of a frame: clearing the 16-bit back buffer and writing
-// the 32-bit presented picture once.
+// The memory floor of a frame: clearing the 16-bit back buffer and
+// converting a cleared (black) 16-bit frame into the 32-bit presented
+// picture through a 65536-entry table, as showing a whole frame must at the
+// least.
 void MemoryFloor(benchmark::State& state) {
+  std::vector<std::uint32_t> table(65536);
+  for (std::uint32_t word = 0; word < table.size(); ++word) {
+    table[word] = (word >> 11) << 19 | ((word >> 5) & 0x3F) << 10 | (word & 0x1F) << 3;
+  }
   std::vector<std::uint16_t> frame(640 * 480);
-  std::vector<std::uint32_t> source(640 * 480, 0x00808080u);
+  const std::vector<std::uint16_t> source(640 * 480, 0);
   std::vector<std::uint32_t> picture(640 * 480);
   for (auto _ : state) {
     std::memset(frame.data(), 0, frame.size() * sizeof frame[0]);
-    std::memcpy(picture.data(), source.data(), picture.size() * sizeof picture[0]);
+    for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = table[source[i]];
     benchmark::DoNotOptimize(frame.data());
     benchmark::DoNotOptimize(picture.data());
     benchmark::ClobberMemory();

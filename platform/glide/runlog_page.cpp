@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runlog.h"
+#include "softglide.h"
 
 EM_JS(void, softglide_page_frame_line, (const char* line), {
   if (typeof window !== 'undefined') {

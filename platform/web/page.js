@@ -239,8 +239,9 @@ var lumvanePage = (function () {
       return count;
     },
 
-    showBox(caption, text, error) {
-      (error ? console.error : console.log)(caption + ': ' + text);
+    // The program has said the box's caption and text on standard error
+    // (the console) already.
+    showBox(caption, text) {
       const box = element('lumvane-box', 'div');
       box.textContent = '';
       const title = document.createElement('h1');
@@ -267,9 +268,15 @@ var lumvanePage = (function () {
         cost.turns += 1;
         cost.busyMilliseconds += performance.now() - started;
       });
+      // The program's end unwinds its stack with an ExitStatus, which is
+      // how it ends here, not an error of the page's.
       const resume = () => {
         state.turnStarted = performance.now();
-        wakeUp();
+        try {
+          wakeUp();
+        } catch (error) {
+          if (!error || error.name !== 'ExitStatus') throw error;
+        }
       };
       if (milliseconds > 0) {
         setTimeout(resume, milliseconds);

@@ -26,8 +26,8 @@ EM_JS(void, lumvane_page_present, (const void* pixels, int left, int top, int ri
 EM_JS(int, lumvane_page_take_input, (std::int32_t* records, int capacity), {
   return lumvanePage.takeInput(records, capacity);
 });
-EM_JS(void, lumvane_page_show_box, (const char* caption, const char* text, int error), {
-  lumvanePage.showBox(UTF8ToString(caption), UTF8ToString(text), error !== 0);
+EM_JS(void, lumvane_page_show_box, (const char* caption, const char* text), {
+  lumvanePage.showBox(UTF8ToString(caption), UTF8ToString(text));
 });
 EM_JS(int, lumvane_page_box_open, (), { return lumvanePage.boxOpen ? 1 : 0; });
 EM_JS(double, lumvane_page_turn_started, (), { return lumvanePage.turnStarted; });
@@ -109,9 +109,9 @@ class WebDisplay final : public Display {
   }
 
   // Modal as on Windows: the program waits until the box is dismissed.
-  int messageBox(HWND, const char* text, const char* caption, UINT type) override {
+  int messageBox(HWND, const char* text, const char* caption, UINT) override {
     std::fprintf(stderr, "%s: %s\n", caption, text);
-    lumvane_page_show_box(caption, text, (type & MB_ICONERROR) != 0);
+    lumvane_page_show_box(caption, text);
     while (lumvane_page_box_open() != 0) {
       Sleep(pollMilliseconds);
     }

@@ -283,7 +283,16 @@ case $scenario in
       grep -q '<command arg="--root"/>' || fail "the settings file does not run the hack with --root"
     dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man6/lumvane.6.gz | gzip -dc |
       grep -q '^\.TH LUMVANE 6 ' || fail "the manual page is not a section 6 page"
-    echo "ok: $(basename "$deb") holds the hack, its settings file and its manual page; Depends: $depends"
+    for file in ./usr/share/doc/lumvane/copyright ./usr/share/doc/lumvane/changelog.gz; do
+      grep -q " $file\$" <<<"$listing" || fail "$file is not in the package"
+    done
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/lumvane/copyright | grep -q "^License: Expat" ||
+      fail "the copyright file does not give the MIT (Expat) licence"
+    # Any error or warning of lintian's is a fault here.
+    hints=$(lintian --allow-root "$deb" 2>&1) || fail "lintian failed: $hints"
+    [[ -z $hints ]] || fail "lintian: $hints"
+    echo "ok: $(basename "$deb") holds the hack, its settings file, its manual page, copyright and changelog;" \
+      "no lintian error or warning; Depends: $depends"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
       --no-install-recommends "$(realpath "$deb")" >"$work/apt.log" 2>&1 || fail "apt-get install failed: $(tail -5 "$work/apt.log")"
     touch "$work/installed"

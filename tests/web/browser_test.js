@@ -391,8 +391,11 @@ async function main() {
       const code = await page.waitFor('window.lumvaneExit !== undefined', 10000) &&
                    await page.evaluate('window.lumvaneExit');
       const said = !ending.console || page.console.some((line) => line.includes(ending.console));
-      check(`${ending.name} ends it with ${ending.expected}`, code === ending.expected && said,
-            `exit ${code}` + (said ? '' : `; the console lacks "${ending.console}"`));
+      await sleep(200);  // for anything the page would still throw
+      const thrown = page.console.filter((line) => line.startsWith('exception:'));
+      check(`${ending.name} ends it with ${ending.expected}`, code === ending.expected && said && thrown.length === 0,
+            `exit ${code}` + (said ? '' : `; the console lacks "${ending.console}"`) +
+            (thrown.length ? `; the console shows ${thrown.join(' | ')}` : ''));
       await page.close();
     }
 
@@ -422,10 +425,15 @@ async function main() {
       const code = await page.waitFor('window.lumvaneExit !== undefined', 10000) &&
                    await page.evaluate('window.lumvaneExit');
       const status = await page.evaluate('document.getElementById("lumvane-status").textContent');
+      await sleep(200);
+      // The notice is said on the console once, and the end is no exception.
+      const notices = page.console.filter((line) => line.includes('Preferences are not available')).length;
+      const thrown = page.console.filter((line) => line.startsWith('exception:'));
       check('cmd=/c shows the notice and ends with 0',
             text === 'NoticePreferences are not available in this versionOK' && stillRunning && code === 0 &&
-            status.includes('exit code 0'),
-            `box "${text}", exit ${code}, status "${status}"`);
+            status.includes('exit code 0') && notices === 1 && thrown.length === 0,
+            `box "${text}", exit ${code}, status "${status}", the notice ${notices} times on the console` +
+            (thrown.length ? `, ${thrown.join(' | ')}` : ''));
       await page.close();
     }
   } finally {
