@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/startup.h"
@@ -71,6 +72,7 @@ void forEachFrame(const FrameList& frames, Visit visit) {
 // What the saver's process tells the tool through the failures pipe,
 // rather than by an exit code the saver could give too.
 constexpr char frameNotWritten = 'w';  // the run ended there, without an exit code
+constexpr char outOfMemory = 'm';      // the run ended there, without an exit code
 constexpr char logNotWritten = 'l';    // a run log is not whole; the run went on
 
 int failuresPipe = -1;
@@ -80,30 +82,37 @@ void tell(char failure) {
 }
 
 // The saver's own process: headless screen, scripted key, frames to files.
-// A frame that cannot be written ends it.
+// A frame that cannot be written ends it, and so does memory that cannot be
+// had, each said in one line.
 [[noreturn]] void runSaver(const CaptureOptions& options, int failures) {
   failuresPipe = failures;
-  // At the saver's exit, after the board has flushed its logs (its handler
-  // comes later, so it runs first).
-  std::atexit([] {
-    if (!softglide::runLogsWhole()) {
-      tell(logNotWritten);
-    }
-  });
-  setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
-  win32::useHeadlessDisplay(640, 480);
-  win32::setCommandLine({"lumvane", "/s"});
-  win32::headless::scriptKeyDown(options.endAfter, 0x41);
-  int presented = 0;
-  win32::headless::observePresents([&options, &presented](const std::vector<std::uint32_t>& screen) {
-    ++presented;
-    if (options.frames.contains(presented) && !writePng(framePath(options.outDir, presented), screen, 640, 480)) {
-      tell(frameNotWritten);
-      std::fflush(nullptr);
-      std::_Exit(1);
-    }
-  });
-  startProcess();
+  try {
+    // At the saver's exit, after the board has flushed its logs (its
+    // handler comes later, so it runs first).
+    std::atexit([] {
+      if (!softglide::runLogsWhole()) {
+        tell(logNotWritten);
+      }
+    });
+    setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
+    win32::useHeadlessDisplay(640, 480);
+    win32::setCommandLine({"lumvane", "/s"});
+    win32::headless::scriptKeyDown(options.endAfter, 0x41);
+    static int presented = 0;
+    win32::headless::observePresents([&options](const std::vector<std::uint32_t>& screen) {
+      ++presented;
+      if (options.frames.contains(presented) && !writePng(framePath(options.outDir, presented), screen, 640, 480)) {
+        tell(frameNotWritten);
+        std::fflush(nullptr);
+        std::_Exit(1);
+      }
+    });
+    startProcess();
+  } catch (const std::bad_alloc&) {
+    std::fputs("lumvane-capture: the saver ran out of memory\n", stderr);
+    tell(outOfMemory);
+    std::_Exit(1);
+  }
 }
 
 // The child ends with this process however it ends (SIGKILL included).
@@ -134,9 +143,8 @@ pid_t startSaver(const CaptureOptions& options, int& failures) {
   return child;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The tool itself, from its arguments to its exit code.
+int capture(int argc, char** argv) {
   if ((win32::openClosedStandardDescriptors() & 2u) != 0) {
     std::fprintf(stderr, "lumvane-capture: standard output is closed: the exit code would be lost\n");
     return 1;
@@ -162,8 +170,8 @@ int main(int argc, char** argv) {
   char failed = 0;
   const bool anyFailed = read(failures, &failed, 1) == 1;
   close(failures);
-  if (anyFailed && failed == frameNotWritten) {
-    return 1;  // the child said which file and why
+  if (anyFailed && (failed == frameNotWritten || failed == outOfMemory)) {
+    return 1;  // the child said which file and why, or that memory ran out
   }
   if (!WIFEXITED(status)) {
     std::fprintf(stderr, "lumvane-capture: the saver ended abnormally\n");
@@ -182,4 +190,15 @@ int main(int argc, char** argv) {
   }
   // A log that stopped short was said so by the board.
   return missing == 0 && !anyFailed ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return capture(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("lumvane-capture: out of memory\n", stderr);
+    return 1;
+  }
 }

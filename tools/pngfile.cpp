@@ -50,9 +50,13 @@ void onWarning(png_structp, png_const_charp) {}
 bool encode(Output& output, const png_byte* rgb, int width, int height) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &output, onError, onWarning);
   if (png == nullptr) {
+    std::snprintf(output.message, sizeof output.message, "libpng cannot start (out of memory)");
     return false;
   }
   png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    std::snprintf(output.message, sizeof output.message, "libpng cannot start (out of memory)");
+  }
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     return false;

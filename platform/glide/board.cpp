@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "board.h"
 #include "conversion.h"
@@ -144,8 +145,17 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
   state.switches = readSwitches();
   state.colorFormat = format;
   state.origin = origin;
-  for (auto& buffer : state.buffers) {
-    buffer.assign(static_cast<std::size_t>(screenWidth) * screenHeight, 0);
+  // Memory for the buffers that cannot be had is a screen that cannot be
+  // opened, as on a card without the memory.
+  try {
+    for (auto& buffer : state.buffers) {
+      buffer.assign(static_cast<std::size_t>(screenWidth) * screenHeight, 0);
+    }
+  } catch (const std::bad_alloc&) {
+    for (auto& buffer : state.buffers) {
+      buffer = {};
+    }
+    return FXFALSE;
   }
   const GrFog_t emptyTable[GR_FOG_TABLE_SIZE] = {};
   loadFogTable(state, emptyTable);

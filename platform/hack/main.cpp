@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -42,12 +43,8 @@ void endOnStopSignals() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // Before anything can take their numbers: a diagnostic must never land in
-  // the X connection or a log file.
-  win32::openClosedStandardDescriptors();
+// The start-up proper: the options, the display they choose, the saver.
+[[noreturn]] void start(int argc, char** argv) {
   const std::vector<std::string> arguments(argv, argv + argc);
   const std::vector<std::string> options(arguments.empty() ? arguments.end() : arguments.begin() + 1,
                                          arguments.end());
@@ -65,11 +62,27 @@ int main(int argc, char** argv) {
     win32::useSdlDisplay();
   } else {
     endOnStopSignals();
-    const std::string problem = win32::useSdlDisplayInWindow(given.target == hack::Options::Target::root ? 0 : given.window);
+    const std::uint32_t window = given.target == hack::Options::Target::root ? 0 : given.window;
+    const std::string problem = win32::useSdlDisplayInWindow(window);
     if (!problem.empty()) {
       failStart(problem);
     }
   }
   win32::setCommandLine({arguments.front(), "/s"});
   startProcess();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Before anything can take their numbers: a diagnostic must never land in
+  // the X connection or a log file.
+  win32::openClosedStandardDescriptors();
+  // Memory that cannot be had where nothing else expects it is a failure
+  // said in one line, never an abort.
+  try {
+    start(argc, argv);
+  } catch (const std::bad_alloc&) {
+    failStart("out of memory");
+  }
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "sdl_keys.h"
 #include "sdl_message_box.h"
@@ -141,7 +142,7 @@ class SdlDisplay final : public Display {
     }
     // A display that went away ends the saver as the desktop's close
     // request does.
-    if (lostDisplay() && !closeRequested_) {
+    if ((lostDisplay() || outOfMemory_) && !closeRequested_) {
       closeRequested_ = true;
       if (postCloseRequest()) {
         return true;
@@ -165,9 +166,21 @@ class SdlDisplay final : public Display {
     direct_ = false;
     const std::size_t size = static_cast<std::size_t>(width_) * height_;
     if (fallback_.size() != size) {
-      fallback_.assign(size, 0);
       if (source_ != nullptr) SDL_FreeSurface(source_);
       source_ = nullptr;
+      // Without the memory there is no picture to show: the saver ends as
+      // when the display is lost (a close request).
+      try {
+        fallback_.assign(size, 0);
+      } catch (const std::bad_alloc&) {
+        fallback_ = {};
+        if (!outOfMemory_) {
+          outOfMemory_ = true;
+          std::fprintf(stderr, "win32: no memory for a %dx%d picture; ending as if the display were gone\n", width_,
+                       height_);
+        }
+        return {nullptr, 0};
+      }
     }
     return {fallback_.data(), static_cast<std::size_t>(width_)};
   }
@@ -430,6 +443,7 @@ class SdlDisplay final : public Display {
   bool reportedFailure_ = false;
   bool noSurface_ = false;
   bool ownXWindow_ = false;  // made by us on X11 (not adopted from a daemon)
+  bool outOfMemory_ = false;  // the picture's buffer could not be had
   std::vector<std::uint32_t> fallback_;
   std::vector<SDL_Rect> shownAreas_;
   SDL_Surface* source_ = nullptr;  // fallback_ as an SDL surface

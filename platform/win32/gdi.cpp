@@ -148,7 +148,7 @@ std::vector<std::uint32_t> screenCopy() {
   std::vector<std::uint32_t> copy;
   if (Display* display = openDisplay()) {
     const Display::Memory memory = display->screenMemory();
-    for (int y = 0; y < display->height(); ++y) {
+    for (int y = 0; memory.pixels != nullptr && y < display->height(); ++y) {
       copy.insert(copy.end(), memory.pixels + y * memory.pitch, memory.pixels + y * memory.pitch + display->width());
     }
   }
@@ -209,6 +209,9 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   }
   const auto* pixels = static_cast<const std::uint32_t*>(bits);
   const Display::Memory target = display->screenMemory();
+  if (target.pixels == nullptr) {
+    return 0;  // the display has no memory for the screen
+  }
   const Area visible = visibleArea(*window, *display);
   Area whole{};
   span(window->rect.top, yDest, destHeight, visible.top, visible.bottom, whole.top, whole.bottom);
@@ -268,6 +271,9 @@ BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) 
   }
   const Area visible = visibleArea(*window, *display);
   const Display::Memory target = display->screenMemory();
+  if (target.pixels == nullptr) {
+    return FALSE;
+  }
   Area whole{};
   span(window->rect.left, x, width, visible.left, visible.right, whole.left, whole.right);
   span(window->rect.top, y, height, visible.top, visible.bottom, whole.top, whole.bottom);

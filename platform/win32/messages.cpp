@@ -15,8 +15,16 @@ struct Posted {
   LPARAM lParam;
 };
 
-std::deque<Posted> postedMessages;
-std::deque<InputEvent> inputMessages;
+// Made at first use, not before main: a deque takes memory as it is made,
+// and memory that cannot be had then would end the process unreported.
+std::deque<Posted>& postedQueue() {
+  static std::deque<Posted> queue;
+  return queue;
+}
+std::deque<InputEvent>& inputQueue() {
+  static std::deque<InputEvent> queue;
+  return queue;
+}
 int getMessageCallCount = 0;
 DWORD messageClock = 0;
 
@@ -45,16 +53,16 @@ bool isPointerMessage(UINT message) {
 bool takeInput(MSG* message, HWND filterWindow, UINT low, UINT high, bool remove) {
   const HWND target = GetActiveWindow();
   if (target == nullptr) {
-    inputMessages.clear();
+    inputQueue().clear();
     return false;
   }
-  for (auto it = inputMessages.begin(); it != inputMessages.end(); ++it) {
+  for (auto it = inputQueue().begin(); it != inputQueue().end(); ++it) {
     if (!inFilter(target, it->message, filterWindow, low, high)) {
       continue;
     }
     const InputEvent event = *it;
     if (remove) {
-      inputMessages.erase(it);
+      inputQueue().erase(it);
     }
     if (isPointerMessage(event.message)) {
       if (Window* window = findWindow(target)) {
@@ -68,13 +76,13 @@ bool takeInput(MSG* message, HWND filterWindow, UINT low, UINT high, bool remove
 }
 
 bool takePosted(MSG* message, HWND filterWindow, UINT low, UINT high, bool remove) {
-  for (auto it = postedMessages.begin(); it != postedMessages.end(); ++it) {
+  for (auto it = postedQueue().begin(); it != postedQueue().end(); ++it) {
     if (it->message != WM_QUIT && !inFilter(it->window, it->message, filterWindow, low, high)) {
       continue;
     }
     fill(message, it->window, it->message, it->wParam, it->lParam);
     if (remove) {
-      postedMessages.erase(it);
+      postedQueue().erase(it);
     }
     return true;
   }
@@ -122,10 +130,10 @@ extern "C" {
 BOOL WINAPI GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
   ++getMessageCallCount;
   Display& screen = display();
-  screen.beginGetMessage(getMessageCallCount, inputMessages);
-  screen.collectInput(inputMessages, false);
+  screen.beginGetMessage(getMessageCallCount, inputQueue());
+  screen.collectInput(inputQueue(), false);
   while (!takeMessage(message, window, filterMin, filterMax, true)) {
-    if (!screen.collectInput(inputMessages, true)) {
+    if (!screen.collectInput(inputQueue(), true)) {
       std::fprintf(stderr, "win32: GetMessageA would wait for input that can never arrive\n");
       std::fflush(nullptr);
       std::_Exit(3);
@@ -135,7 +143,7 @@ BOOL WINAPI GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMa
 }
 
 BOOL WINAPI PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
-  display().collectInput(inputMessages, false);
+  display().collectInput(inputQueue(), false);
   return takeMessage(message, window, filterMin, filterMax, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
@@ -183,7 +191,7 @@ BOOL WINAPI PostMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam
   if (handle != nullptr && findWindow(handle) == nullptr) {
     return FALSE;
   }
-  postedMessages.push_back({handle, message, wParam, lParam});
+  postedQueue().push_back({handle, message, wParam, lParam});
   return TRUE;
 }
 
@@ -191,12 +199,12 @@ BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPAR
   if (threadId != GetCurrentThreadId()) {
     return FALSE;
   }
-  postedMessages.push_back({nullptr, message, wParam, lParam});
+  postedQueue().push_back({nullptr, message, wParam, lParam});
   return TRUE;
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-  postedMessages.push_back({nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0});
+  postedQueue().push_back({nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0});
 }
 
 // Alt+F4 asks to close, F10 and a lone Alt open the (absent) window menu;

@@ -43,7 +43,9 @@ class Display {
   // has. Returns false when waiting could never end.
   virtual bool collectInput(std::deque<InputEvent>& input, bool wait) = 0;
   // The memory GDI draws the screen into: width() x height() words of
-  // 0x00RRGGBB, rows pitch words apart. Valid until the next call.
+  // 0x00RRGGBB, rows pitch words apart. Valid until the next call. Null
+  // pixels when the display has none (it could not get the memory): GDI
+  // then draws nothing.
   struct Memory {
     std::uint32_t* pixels;
     std::size_t pitch;
