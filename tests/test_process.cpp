@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -245,6 +246,85 @@ TEST(Capture, NoBoardOnlyForOne) {
   EXPECT_EQ(ignored.status, 0) << ignored.output;
   EXPECT_NE(ignored.output.find("exit code: 65"), std::string::npos) << ignored.output;
   EXPECT_NE(ignored.output.find("FX_GLIDE_NO_BOARD=\"false\" ignored"), std::string::npos) << ignored.output;
+}
+
+// An empty program name is still a name: the tail after it is "/s", so the
+// saver runs (here it meets no display) instead of showing the notice.
+TEST(Lumvane, AnEmptyProgramNameStillRunsSlashS) {
+  const Outcome outcome = run("bash -c 'exec -a \"\" " + saver + " /s'");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_NE(outcome.output.find("Could not initialize window"), std::string::npos) << outcome.output;
+  EXPECT_EQ(outcome.output.find("Preferences are not available"), std::string::npos) << outcome.output;
+}
+
+// The lines of a frame log that are not "N HASH" for N counting from 1.
+int badFrameLines(const std::string& path, int& lines) {
+  std::ifstream file(path);
+  int bad = 0;
+  lines = 0;
+  for (std::string line; std::getline(file, line);) {
+    ++lines;
+    const std::string prefix = std::to_string(lines) + " ";
+    bad += line.size() != prefix.size() + 16 || line.compare(0, prefix.size(), prefix) != 0 ||
+           line.find_first_not_of("0123456789abcdef", prefix.size()) != std::string::npos;
+  }
+  return bad;
+}
+
+// Started with standard error closed, the run's diagnostics go nowhere:
+// never into the frame log that takes the first free descriptor.
+TEST(Capture, AClosedStandardErrorKeepsItsLinesOutOfTheLogs) {
+  const std::string log = scratch + "/closed-stderr-frames.txt";
+  const Outcome outcome = run("bash -c 'SST_GAMMA=2.2x FX_GLIDE_SWAPINTERVAL=abc SOFTGLIDE_FRAMES=" + log + " exec " +
+                              capture + " --out " + scratch + "/closed --frames 1-3 --end-after 5 2>&-'");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  int lines = 0;
+  EXPECT_EQ(badFrameLines(log, lines), 0);
+  EXPECT_EQ(lines, 25);  // five frames and twenty of the wipe
+}
+
+// The exit code line that cannot be written is a failure, said on standard
+// error, whether standard output is full or closed.
+TEST(Capture, StandardOutputThatTakesNothingIsAFailure) {
+  for (const char* redirection : {">/dev/full", ">&-"}) {
+    const Outcome outcome = run("bash -c 'exec " + capture + " --out " + scratch + "/stdout --frames 1 " +
+                                redirection + "'");
+    EXPECT_EQ(outcome.status, 1) << redirection << ": " << outcome.output;
+    EXPECT_EQ(lines(outcome.output), 1u) << redirection << ": " << outcome.output;
+    EXPECT_NE(outcome.output.find("lumvane-capture: "), std::string::npos) << outcome.output;
+  }
+}
+
+// A run log that cannot be written whole: the board says so once and the
+// log stops; the run goes on, and the tool's exit code says the log is not
+// whole. A FIFO that nothing reads is refused at once instead of holding
+// the run. (A file size limit stands in for a full disk: the log passes 16
+// KB after some 750 swaps; the frame written, about 14 KB, fits.)
+TEST(Capture, ALogThatCannotBeWrittenWholeIsAFailure) {
+  const std::string fifo = scratch + "/unread-fifo";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string environment;
+    const char* says;
+  } cases[] = {
+      {"SOFTGLIDE_FRAMES=/dev/full", "SOFTGLIDE_FRAMES=/dev/full (No space left on device); the log stops here"},
+      {"SOFTGLIDE_TRACE=/dev/full", "SOFTGLIDE_TRACE=/dev/full (No space left on device); the log stops here"},
+      {"SOFTGLIDE_FRAMES=" + fifo, "(a pipe that nothing reads); going on without it"},
+      {"SOFTGLIDE_FRAMES=" + scratch + "/limited-frames.txt", "(File too large); the log stops here"},
+  };
+  for (const auto& c : cases) {
+    const std::string limit = c.environment.find("limited") != std::string::npos ? "trap \"\" XFSZ; ulimit -f 16; " : "";
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome outcome = run("bash -c '" + limit + c.environment + " exec " + capture + " --out " + scratch +
+                                "/logs --frames 1 --end-after 3000'");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(outcome.status, 1) << c.environment << ": " << outcome.output;
+    EXPECT_NE(outcome.output.find(c.says), std::string::npos) << c.environment << ": " << outcome.output;
+    EXPECT_NE(outcome.output.find("exit code: 65"), std::string::npos) << c.environment << ": " << outcome.output;
+    EXPECT_EQ(lines(outcome.output), 2u) << c.environment << ": " << outcome.output;  // the board's, the exit code
+    EXPECT_LT(seconds, 30.0) << c.environment;
+  }
 }
 
 }  // namespace

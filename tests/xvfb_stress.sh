@@ -306,6 +306,18 @@ if [[ -n $intruder ]]; then
   done
 fi
 
+# A daemon's window on an 8-bit screen indexes a colour map: the hack draws
+# in its nearest colours (the noise and stars light the screen).
+begin "as a hack on an 8-bit PseudoColor screen: the picture shows (SIGTERM, 0)"
+start_x 800x600x8
+start --root
+sleep 2
+lit=$(import -window root -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w64 |
+      awk '{ for (i = 1; i <= NF; ++i) if ($i > 24) ++n } END { print n + 0 }')
+((lit > 2000)) || fail "nothing shown on the root window ($lit lit channels)"
+kill -TERM "$pid"
+finish 0
+
 begin "two savers at once: the first key ends one, the next key the other (65, 66)"
 start_x 640x480x24
 start /s

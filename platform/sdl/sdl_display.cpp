@@ -326,6 +326,10 @@ class SdlDisplay final : public Display {
   // The window's surface, or null where SDL has no surface format for the
   // screen's pixels (then it is not asked again).
   SDL_Surface* windowSurface() {
+    if (!surfaceChecked_) {
+      surfaceChecked_ = true;
+      noSurface_ = needsPutPicture(window_);  // its colours through a colour map
+    }
     if (noSurface_) {
       return nullptr;
     }
@@ -442,6 +446,7 @@ class SdlDisplay final : public Display {
   bool closeRequested_ = false;
   bool reportedFailure_ = false;
   bool noSurface_ = false;
+  bool surfaceChecked_ = false;  // whether the window's visual wants putPicture
   bool ownXWindow_ = false;  // made by us on X11 (not adopted from a daemon)
   bool outOfMemory_ = false;  // the picture's buffer could not be had
   std::vector<std::uint32_t> fallback_;

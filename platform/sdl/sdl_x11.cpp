@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <bitset>
 #include <cstdio>
 #include <cstdlib>
@@ -196,6 +197,86 @@ unsigned long channel(std::uint32_t level, unsigned long mask) {
 
 }  // namespace
 
+namespace {
+
+bool mapsThroughColormap(const Visual& visual) {
+  return visual.c_class == PseudoColor || visual.c_class == StaticColor || visual.c_class == GrayScale ||
+         visual.c_class == StaticGray;
+}
+
+// A window whose pixels index a colour map: for each colour of 5 bits a
+// channel, the pixel of the map's nearest colour, after a cube of 6 levels
+// a channel has been asked for in the map (read-only cells, shared with
+// whoever wants the same colours; a full map gives what it has).
+struct Palette {
+  Colormap map = 0;
+  std::vector<unsigned long> nearest;
+};
+Palette palette;
+
+const std::vector<unsigned long>& nearestColours(::Display* display, const XWindowAttributes& attributes) {
+  if (palette.map == attributes.colormap && !palette.nearest.empty()) {
+    return palette.nearest;
+  }
+  if (attributes.visual->c_class == PseudoColor || attributes.visual->c_class == GrayScale) {
+    for (int level = 0; level < 6 * 6 * 6; ++level) {
+      XColor colour{};
+      colour.red = static_cast<unsigned short>(level / 36 * 65535 / 5);
+      colour.green = static_cast<unsigned short>(level / 6 % 6 * 65535 / 5);
+      colour.blue = static_cast<unsigned short>(level % 6 * 65535 / 5);
+      colour.flags = DoRed | DoGreen | DoBlue;
+      XAllocColor(display, attributes.colormap, &colour);
+    }
+  }
+  const int entries = std::clamp(attributes.visual->map_entries, 1, 4096);
+  std::vector<XColor> cells(static_cast<std::size_t>(entries));
+  for (int i = 0; i < entries; ++i) {
+    cells[i].pixel = static_cast<unsigned long>(i);
+  }
+  XQueryColors(display, attributes.colormap, cells.data(), entries);
+  palette.map = attributes.colormap;
+  palette.nearest.assign(32768, 0);
+  for (int colour = 0; colour < 32768; ++colour) {
+    const long red = (colour >> 10) * 255 / 31;
+    const long green = (colour >> 5 & 31) * 255 / 31;
+    const long blue = (colour & 31) * 255 / 31;
+    long best = -1;
+    for (const XColor& cell : cells) {
+      const long dr = red - (cell.red >> 8), dg = green - (cell.green >> 8), db = blue - (cell.blue >> 8);
+      const long distance = dr * dr + dg * dg + db * db;
+      if (best < 0 || distance < best) {
+        best = distance;
+        palette.nearest[static_cast<std::size_t>(colour)] = cell.pixel;
+      }
+    }
+  }
+  return palette.nearest;
+}
+
+// The pixel of the window's visual for a colour 0x00RRGGBB.
+struct PixelOf {
+  const Visual& visual;
+  const std::vector<unsigned long>* nearest;  // for a visual with a colour map
+  unsigned long operator()(std::uint32_t colour) const {
+    if (nearest != nullptr) {
+      return (*nearest)[(colour >> 9 & 0x7C00) | (colour >> 6 & 0x03E0) | (colour >> 3 & 0x001F)];
+    }
+    return channel(colour >> 16 & 0xFF, visual.red_mask) | channel(colour >> 8 & 0xFF, visual.green_mask) |
+           channel(colour & 0xFF, visual.blue_mask);
+  }
+};
+
+}  // namespace
+
+bool needsPutPicture(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  XWindowAttributes attributes;
+  return !connectionLost && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 &&
+         XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) &&
+         mapsThroughColormap(*attributes.visual);
+}
+
 bool putPicture(SDL_Window* window, const std::uint32_t* pixels, std::size_t pitch, const SDL_Rect& rect) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
@@ -204,9 +285,15 @@ bool putPicture(SDL_Window* window, const std::uint32_t* pixels, std::size_t pit
   }
   ::Display* display = info.info.x11.display;
   XWindowAttributes attributes;
-  if (!XGetWindowAttributes(display, info.info.x11.window, &attributes) || (attributes.visual->c_class != TrueColor && attributes.visual->c_class != DirectColor)) {
+  if (!XGetWindowAttributes(display, info.info.x11.window, &attributes)) {
     return false;
   }
+  const Visual& visual = *attributes.visual;
+  const bool mapped = mapsThroughColormap(visual);
+  if (!mapped && visual.c_class != TrueColor && visual.c_class != DirectColor) {
+    return false;
+  }
+  const PixelOf pixelOf{visual, mapped ? &nearestColours(display, attributes) : nullptr};
   XImage* image = XCreateImage(display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
                                nullptr, static_cast<unsigned>(rect.w), static_cast<unsigned>(rect.h), 32, 0);
   if (image == nullptr) {
@@ -214,14 +301,10 @@ bool putPicture(SDL_Window* window, const std::uint32_t* pixels, std::size_t pit
   }
   std::vector<char> data(static_cast<std::size_t>(image->bytes_per_line) * rect.h);
   image->data = data.data();
-  const Visual& visual = *attributes.visual;
   for (int y = 0; y < rect.h; ++y) {
     const std::uint32_t* row = pixels + static_cast<std::size_t>(rect.y + y) * pitch + rect.x;
     for (int x = 0; x < rect.w; ++x) {
-      const std::uint32_t pixel = row[x];
-      XPutPixel(image, x, y,
-                channel(pixel >> 16 & 0xFF, visual.red_mask) | channel(pixel >> 8 & 0xFF, visual.green_mask) |
-                    channel(pixel & 0xFF, visual.blue_mask));
+      XPutPixel(image, x, y, pixelOf(row[x]));
     }
   }
   XPutImage(display, info.info.x11.window, DefaultGC(display, DefaultScreen(display)), image, 0, 0, rect.x, rect.y,

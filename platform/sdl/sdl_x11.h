@@ -40,10 +40,15 @@ void keyboardMayBeFree();
 bool screenEvent(SDL_Window* window, const SDL_SysWMmsg& message);
 
 // Shows the rectangle of a 0x00RRGGBB picture (rows pitch words apart) in
-// the window through Xlib, converted to the window's true-colour visual
-// whatever its masks: for visuals SDL has no surface format for (8-bit
-// 3-3-2, 30-bit). False when that cannot be done.
+// the window through Xlib, converted to the window's visual: a true-colour
+// one whatever its masks (8-bit 3-3-2, 30-bit: SDL has no surface format
+// for them), or one whose pixels index a colour map (an 8-bit PseudoColor
+// screen's window, which a daemon may give a hack), in the nearest colours
+// the map holds. False when that cannot be done.
 bool putPicture(SDL_Window* window, const std::uint32_t* pixels, std::size_t pitch, const SDL_Rect& rect);
+// True for a window whose pixels index a colour map: SDL's surface would
+// show its colours wrong, putPicture shows them right.
+bool needsPutPicture(SDL_Window* window);
 
 // After the window is made: a lost connection to the server no longer ends
 // the process from inside Xlib; lostDisplay() tells, and the display ends
