@@ -40,6 +40,10 @@ bool opened = false;
 void useDisplay(std::unique_ptr<Display> display) {
   if (!opened) {
     delete current;
+  } else {
+    // Kept for good, for the reason above (a list nothing frees at exit).
+    static auto* retired = new std::vector<Display*>;
+    retired->push_back(current);
   }
   current = display.release();
   triedToOpen = false;
