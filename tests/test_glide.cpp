@@ -304,49 +304,4 @@ TEST(ClipAndClear, WindowsAreHalfOpenAndOriginIsLowerLeft) {
   EXPECT_EQ(rgb[479 * 640 + 599], 0u);
 }
 
-// Random primitives with any float input, NaN and infinities included.
-std::vector<std::uint16_t> drawRandomPrimitives() {
-  openTestBoard();
-  grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ZERO);
-  GrFog_t table[GR_FOG_TABLE_SIZE];
-  guFogGenerateExp(table, 0.9f);
-  grFogTable(table);
-  grFogMode(GR_FOG_WITH_TABLE);
-  std::mt19937 random(1);
-  const float specials[] = {NAN, -NAN, INFINITY, -INFINITY, 1e30f, -1e30f, 0.0f, -0.0f, 1e-40f, 639.999f, 480.0f, -1.0f};
-  auto value = [&]() -> float {
-    switch (random() % 4) {
-      case 0: return specials[random() % 12];
-      case 1: return std::bit_cast<float>(static_cast<std::uint32_t>(random()));
-      default: return static_cast<float>(static_cast<int>(random() % 1400) - 400) + (random() % 100) / 100.0f;
-    }
-  };
-  for (int i = 0; i < 20000; ++i) {
-    GrVertex a = vertex(value(), value(), value(), value(), value(), value(), value());
-    GrVertex b = vertex(value(), value(), value(), value(), value(), value(), value());
-    switch (i % 4) {
-      case 0: grDrawPoint(&a); break;
-      case 1: grAADrawPoint(&a); break;
-      case 2: grAADrawLine(&a, &b); break;
-      default:
-        grClipWindow(random() % 800, random() % 600, random() % 800, random() % 600);
-        break;
-    }
-  }
-  grClipWindow(0, 0, 640, 480);
-  return swapAndRead();
-}
-
-// The sanitizer builds watch the writes; the picture is read back through
-// the conversion with and without its AVX2 path, which must agree.
-TEST(Robustness, AnyFloatInputStaysInsideTheBuffers) {
-  const auto picture = drawRandomPrimitives();
-  EXPECT_EQ(picture.size(), 640u * 480u);
-  EXPECT_GT(std::count_if(picture.begin(), picture.end(), [](std::uint16_t pixel) { return pixel != 0; }), 1000);
-  const auto rgb = softglide::frontBufferRgb();
-  softglide::allowAvx2(false);
-  EXPECT_EQ(softglide::frontBufferRgb(), rgb);
-  softglide::allowAvx2(true);
-}
-
 }  // namespace

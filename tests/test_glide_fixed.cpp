@@ -650,7 +650,8 @@ TEST(Robustness, FarAndNotFiniteCoordinatesDrawNothing) {
 }
 
 // Any float bits for every vertex field and random clip windows, beyond
-// the screen too: the same pictures as the reference.
+// the screen too: the same pictures as the reference (and, in the sanitizer
+// builds, no write outside the buffers).
 TEST(Robustness, RandomInputAgainstTheReference) {
   BoardAndReference both;
   saverState();
@@ -677,6 +678,12 @@ TEST(Robustness, RandomInputAgainstTheReference) {
     }
     grClipWindow(0, 0, 640, 480);
     ASSERT_EQ(both.swapAndCompare(), "") << "picture " << picture;
+    // Read back through the conversion with and without its AVX2 path,
+    // which must agree.
+    const auto rgb = softglide::frontBufferRgb();
+    softglide::allowAvx2(false);
+    EXPECT_EQ(softglide::frontBufferRgb(), rgb) << "picture " << picture;
+    softglide::allowAvx2(true);
   }
 }
 
