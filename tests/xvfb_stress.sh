@@ -304,6 +304,25 @@ if [[ -n $intruder ]]; then
     end_intruder
     [[ -n $manager_pid ]] && { kill "$manager_pid" 2>/dev/null; wait "$manager_pid" 2>/dev/null; }
   done
+
+  # The pointer entering the saver's window as windows come and go over it
+  # is no mouse move: four of them leave it running, five real moves end it.
+  begin "windows coming and going over an idle pointer are no mouse moves (then five moves, 0)"
+  start_x 640x480x24
+  xdotool mousemove 100 100
+  start /s
+  if wait_window; then
+    for _ in 1 2 3 4 5; do
+      coproc INTRUDER { exec "$intruder" 640 480; }
+      read -r -t 10 _ <&"${INTRUDER[0]}" || fail "the intruding window did not open"
+      sleep 0.3
+      end_intruder
+      sleep 0.3
+    done
+    running "$pid" || fail "the saver ended while the pointer stood still"
+    for x in 150 200 250 300 350; do xdotool mousemove "$x" 120; sleep 0.2; done
+  fi
+  finish 0
 fi
 
 # A daemon's window on an 8-bit screen indexes a colour map: the hack draws
