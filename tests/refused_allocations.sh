@@ -44,28 +44,43 @@ echo "capture: each of $count allocations refused in turn; exit codes: $(summary
 
 # The saver on a screen, with its address space held short (ulimit -v) at
 # sizes where it meets the limit in different places: loading its
-# libraries (127, the loader's), the X connection, the board's buffers
-# (the assertion box, 255), the picture's buffer (0 or 1, said). Each run is
-# ended by SIGTERM after a second and a half: 0 (a close request), 143
-# (killed before its window) and 255 (under the box) are its own too.
+# libraries (127, the loader's), SDL's start, the X connection, the board's
+# buffers (the assertion box, 255), the picture's buffer (1, said). Where
+# those places lie depends on the machine's libraries, so the sweep starts
+# just below the first size the loader gets through, in steps of 50 KB over
+# the first megabyte (the C++ runtime's and SDL's start lie there), then of
+# 250 KB until the saver runs. Each run is ended by SIGTERM after a second
+# and a half at most: 0 (a close request), 143 (killed before its window)
+# and 255 (under the box) are its own too.
 start_xvfb -screen 0 640x480x24 || { echo "FAIL: no Xvfb"; exit 1; }
-kinds=""
-for kilobytes in 22000 23000 24000 24500 25000 25500 26000 26500 27000 28000 29000 32000; do
-  (ulimit -v "$kilobytes"; exec "$saver" /s) >"$work/out" 2>&1 &
-  pid=$!
-  sleep 1.5
+# run_short KILOBYTES: the saver's exit code with that much address space.
+run_short() {
+  (ulimit -v "$1"; exec "$saver" /s) >"$work/out" 2>&1 &
+  local pid=$!
+  for _ in $(seq 1 15); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -TERM "$pid" 2>/dev/null
   for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$pid" 2>/dev/null; then
-    fail "at $kilobytes KB: the saver did not end on SIGTERM"
+    fail "at $1 KB: the saver did not end on SIGTERM"
     kill -KILL "$pid"
   fi
   wait "$pid"
+}
+loaded=16000
+until run_short "$loaded"; (( $? != 127 )); do
+  loaded=$((loaded + 500))
+  (( loaded <= 64000 )) || { echo "FAIL: the saver cannot load its libraries in 64,000 KB"; exit 1; }
+done
+kinds=""
+for ((kilobytes = loaded - 500; kilobytes <= loaded + 8000; kilobytes += kilobytes < loaded + 500 ? 50 : 250)); do
+  run_short "$kilobytes"
   code=$?
   (( code == 143 )) || judge "at $kilobytes KB" "$code" "$(cat "$work/out")"
   kinds+="$code "
+  # Ran until told to stop, on a screen: every size above it runs too.
+  (( code == 0 )) && ! grep -q . "$work/out" && break
 done
-echo "lumvane /s at 22,000 to 32,000 KB of address space; exit codes: $(summary "$kinds")"
+echo "lumvane /s at $((loaded - 500)) to $kilobytes KB of address space; exit codes: $(summary "$kinds")"
 if ((failures > 0)); then
   echo "$failures failure(s)"
   exit 1

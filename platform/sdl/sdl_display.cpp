@@ -7,6 +7,7 @@
 // window it reads no input and shows no box.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +33,20 @@ WPARAM mouseKeyFlags(Uint32 buttons) {
   if (modifiers & KMOD_SHIFT) flags |= MK_SHIFT;
   if (modifiers & KMOD_CTRL) flags |= MK_CONTROL;
   return flags;
+}
+
+// SDL's start on X11 (Xlib's locale database among it) does not check
+// every allocation it makes: with the address space all but used up it can
+// crash instead of failing. It takes about 1.3 MB; unless 2 MB can be had,
+// the display is not opened.
+bool roomToStart() {
+  constexpr std::size_t room = std::size_t{2} << 20;
+  void* const block = mmap(nullptr, room, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (block == MAP_FAILED) {
+    return false;
+  }
+  munmap(block, room);
+  return true;
 }
 
 InputEvent keyEvent(const SDL_KeyboardEvent& event) {
@@ -64,6 +79,10 @@ class SdlDisplay final : public Display {
     // What a signal does is the saver's to say (sdl_signals.h), also while
     // SDL waits for an X server that does not answer.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (!roomToStart()) {
+      std::fputs("win32: no memory to open the display\n", stderr);
+      return false;
+    }
     if (foreign_ != 0) {
       return adoptForeignWindow();
     }

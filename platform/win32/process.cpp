@@ -7,8 +7,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <new>
 
 #include "win32/display.h"
 
@@ -19,6 +21,29 @@ namespace {
 // error, say). Set before main, for every program on this layer.
 const bool brokenPipesFail = [] {
   signal(SIGPIPE, SIG_IGN);
+  return true;
+}();
+
+// When memory runs out, operator new throws std::bad_alloc and the
+// start-ups say "out of memory". But the exception needs memory of its own:
+// when not even a small block is left (and the runtime's reserve could not be
+// made at load), throwing would end in std::terminate, an abort. Then the
+// process says so itself and ends with code 1, as the start-ups would.
+void outOfMemory() {
+  void* room = std::malloc(1024);
+  if (room == nullptr) {
+    const char* name = program_invocation_short_name;
+    const char* said = ": out of memory\n";
+    (void)!write(2, name, std::strlen(name));
+    (void)!write(2, said, std::strlen(said));
+    _exit(1);
+  }
+  std::free(room);
+  throw std::bad_alloc();
+}
+
+const bool outOfMemorySaid = [] {
+  std::set_new_handler(outOfMemory);
   return true;
 }();
 
