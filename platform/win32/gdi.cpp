@@ -17,9 +17,22 @@
 namespace win32::detail {
 namespace {
 
-std::vector<int> sourceColumns;
-std::array<long long, 6> sourceColumnsKey = {};
-std::vector<int> sourceRows;
+// Which source column each screen column of the last stretch showed, and
+// where the run of screen columns showing the same source column ends; which
+// source row each screen row showed. Kept for the next stretch with the same
+// geometry, which is every present of a picture.
+struct SourceTable {
+  std::array<long long, 6> key{};
+  std::vector<int> sources;  // by screen column (or row) from the first drawn
+  std::vector<int> runEnds;  // the first index past the run of equal sources
+  // For an enlarging stretch, the eight columns from each one on as source
+  // offsets from its own source, one byte each (0 past the last column):
+  // eight screen pixels never show more than eight source pixels then.
+  bool enlarging = false;
+  std::vector<std::uint64_t> eights;
+};
+SourceTable sourceColumns;
+SourceTable sourceRows;
 std::vector<RECT> changed;  // what drawing touched since the last present
 
 void markChanged(int left, int top, int right, int bottom) {
@@ -56,32 +69,57 @@ void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std:
   }
 }
 
-// A row of 32-bit pixels picked by column from a source row, without their
-// unused top byte.
-void gatherWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, const int* columns, int count) {
-  for (int i = 0; i < count; ++i) {
-    target[i] = source[columns[i]] & 0x00FFFFFFu;
+// Screen pixels [first, end) of a row, each from the source pixel its
+// column shows, a run of equal columns at a time, without the unused top
+// byte; target holds pixel first.
+void stretchRow(std::uint32_t* target, const std::uint32_t* source, const SourceTable& columns, int first, int end) {
+  const int* sources = columns.sources.data();
+  const int* runEnds = columns.runEnds.data();
+  for (int i = first; i < end;) {
+    const std::uint32_t pixel = source[sources[i]] & 0x00FFFFFFu;
+    const int stop = std::min(runEnds[i], end);
+    for (; i < stop; ++i) {
+      target[i - first] = pixel;
+    }
   }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// Eight pixels a step with AVX2's gather, where the processor has it.
-__attribute__((target("avx2"))) void gatherWithoutTopByteAvx2(std::uint32_t* target, const std::uint32_t* source,
-                                                              const int* columns, int count) {
-  const __m256i mask = _mm256_set1_epi32(0x00FFFFFF);
-  const int* base = reinterpret_cast<const int*>(source);  // the same words, as the intrinsic takes them
-  int i = 0;
-  for (; i + 8 <= count; i += 8) {
-    __m256i index;
-    std::memcpy(&index, columns + i, sizeof index);
-    const __m256i pixels = _mm256_and_si256(_mm256_i32gather_epi32(base, index, 4), mask);
-    std::memcpy(target + i, &pixels, sizeof pixels);
+// With AVX2 an enlarged row takes eight screen pixels a step: the eight
+// source pixels from the first one's, put in place by one permutation from
+// the table (the last, partial step stores only what is left). Source pixels
+// are read eight at a time only inside the source row (rowWidth pixels).
+__attribute__((target("avx2"))) void stretchRowAvx2(std::uint32_t* target, const std::uint32_t* source,
+                                                    int rowWidth, const SourceTable& columns, int first, int end) {
+  const int* sources = columns.sources.data();
+  const __m256i noTopByte = _mm256_set1_epi32(0x00FFFFFF);
+  int i = first;
+  for (; i < end; i += 8) {
+    const int from = sources[i];
+    if (from + 8 > rowWidth) {
+      break;
+    }
+    __m256i pixels;
+    std::memcpy(&pixels, source + from, sizeof pixels);
+    __m128i offsets = _mm_setzero_si128();
+    std::memcpy(&offsets, columns.eights.data() + i, sizeof columns.eights[0]);
+    const __m256i placed =
+        _mm256_and_si256(_mm256_permutevar8x32_epi32(pixels, _mm256_cvtepu8_epi32(offsets)), noTopByte);
+    if (end - i >= 8) {
+      std::memcpy(target + (i - first), &placed, sizeof placed);
+    } else {
+      const __m256i lanesLeft = _mm256_cmpgt_epi32(_mm256_set1_epi32(end - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+      _mm256_maskstore_epi32(reinterpret_cast<int*>(target + (i - first)), lanesLeft, placed);
+    }
   }
-  gatherWithoutTopByte(target + i, source, columns + i, count - i);
+  if (i < end) {
+    stretchRow(target + (i - first), source, columns, i, end);
+  }
 }
 #endif
 
-void gatherRow(std::uint32_t* target, const std::uint32_t* source, const int* columns, int count) {
+void scaleRow(std::uint32_t* target, const std::uint32_t* source, int rowWidth, const SourceTable& columns, int first,
+              int end) {
 #if defined(__x86_64__) || defined(__i386__)
   // SOFTGLIDE_NO_AVX2=1 keeps the process to the plain paths, here as in
   // the software Glide (which reports any other value as ignored).
@@ -89,12 +127,31 @@ void gatherRow(std::uint32_t* target, const std::uint32_t* source, const int* co
     const char* off = std::getenv("SOFTGLIDE_NO_AVX2");
     return __builtin_cpu_supports("avx2") && (off == nullptr || std::strcmp(off, "1") != 0);
   }();
-  if (avx2) {
-    gatherWithoutTopByteAvx2(target, source, columns, count);
+  if (avx2 && columns.enlarging) {
+    stretchRowAvx2(target, source, rowWidth, columns, first, end);
     return;
   }
 #endif
-  gatherWithoutTopByte(target, source, columns, count);
+  stretchRow(target, source, columns, first, end);
+}
+
+// A row repeated by vertical scaling (the two never overlap): up to sixteen
+// pixels as two fixed-size copies that may overlap each other, which the
+// compiler does in a few moves; longer rows by the library.
+void copyRow(std::uint32_t* target, const std::uint32_t* source, int count) {
+  if (count >= 8 && count <= 16) {
+    std::memcpy(target, source, 8 * sizeof *target);
+    std::memcpy(target + count - 8, source + count - 8, 8 * sizeof *target);
+  } else if (count >= 4 && count < 8) {
+    std::memcpy(target, source, 4 * sizeof *target);
+    std::memcpy(target + count - 4, source + count - 4, 4 * sizeof *target);
+  } else if (count < 4) {
+    for (int i = 0; i < count; ++i) {
+      target[i] = source[i];
+    }
+  } else {
+    std::memcpy(target, source, static_cast<std::size_t>(count) * sizeof *target);
+  }
 }
 
 // The screen span [first, end) that a window offset plus a start and a length
@@ -107,6 +164,35 @@ void span(long long origin, long long start, long long length, int low, int high
 // The source pixel under the centre of destination pixel i (0 <= i < destSize).
 int nearestSource(long long i, int sourceSize, int destSize) {
   return static_cast<int>((2 * i + 1) * sourceSize / (2 * static_cast<long long>(destSize)));
+}
+
+// The source pixel each screen pixel in [low, high) shows when sourceSize
+// pixels from sourceStart are stretched onto destSize from screen position
+// origin, and the runs of equal ones; kept while the geometry stays.
+void fillSources(SourceTable& table, long long origin, int destSize, int sourceStart, int sourceSize, int low,
+                 int high) {
+  const std::array<long long, 6> key = {origin, destSize, sourceStart, sourceSize, low, high};
+  if (key == table.key && !table.sources.empty()) {
+    return;
+  }
+  table.key = key;
+  const std::size_t count = static_cast<std::size_t>(std::max(high - low, 0));
+  table.sources.resize(count);
+  table.runEnds.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    table.sources[i] = sourceStart + nearestSource(low + static_cast<long long>(i) - origin, sourceSize, destSize);
+  }
+  for (std::size_t i = count; i-- > 0;) {
+    const bool runGoesOn = i + 1 < count && table.sources[i + 1] == table.sources[i];
+    table.runEnds[i] = runGoesOn ? table.runEnds[i + 1] : static_cast<int>(i + 1);
+  }
+  table.enlarging = destSize >= sourceSize;
+  table.eights.assign(table.enlarging ? count : 0, 0);
+  for (std::size_t i = 0; i < table.eights.size(); ++i) {
+    for (std::size_t k = 1; k < 8 && i + k < count; ++k) {
+      table.eights[i] |= static_cast<std::uint64_t>(table.sources[i + k] - table.sources[i]) << (8 * k);
+    }
+  }
 }
 
 // The part of the screen that a window's client area covers.
@@ -214,47 +300,41 @@ int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int d
   span(window->rect.top, yDest, destHeight, visible.top, visible.bottom, whole.top, whole.bottom);
   span(window->rect.left, xDest, destWidth, visible.left, visible.right, whole.left, whole.right);
   // Which source column and row each screen column and row shows, worked
-  // out once (the columns are kept for the next call with the same ones).
-  const std::array<long long, 6> columnsKey = {static_cast<long long>(window->rect.left) + xDest, destWidth, xSource, sourceWidth,
-                                               whole.left, whole.right};
-  std::vector<int>& columns = sourceColumns;
-  if (columnsKey != sourceColumnsKey) {
-    sourceColumnsKey = columnsKey;
-    columns.resize(static_cast<std::size_t>(std::max(whole.right - whole.left, 0)));
-    for (int column = whole.left; column < whole.right; ++column) {
-      const long long destColumn = column - static_cast<long long>(window->rect.left) - xDest;
-      columns[column - whole.left] = xSource + nearestSource(destColumn, sourceWidth, destWidth);
-    }
-  }
-  std::vector<int>& rows = sourceRows;
-  rows.resize(static_cast<std::size_t>(std::max(whole.bottom - whole.top, 0)));
-  for (int row = whole.top; row < whole.bottom; ++row) {
-    const long long destRow = row - static_cast<long long>(window->rect.top) - yDest;
-    rows[row - whole.top] = ySource + nearestSource(destRow, sourceHeight, destHeight);
-  }
+  // out once for a geometry.
+  fillSources(sourceColumns, static_cast<long long>(window->rect.left) + xDest, destWidth, xSource, sourceWidth,
+              whole.left, whole.right);
+  fillSources(sourceRows, static_cast<long long>(window->rect.top) + yDest, destHeight, ySource, sourceHeight,
+              whole.top, whole.bottom);
+  const std::vector<int>& rows = sourceRows.sources;
   // Every part maps its screen pixels as the whole picture does, so a
-  // picture drawn in parts is the same as one drawn at once.
+  // picture drawn in parts is the same as one drawn at once. Each source
+  // row a part shows is scaled once; the screen rows repeating it are
+  // copies of the line above.
   for (const Area& part : drawableParts(*window, whole)) {
+    if (part.left >= part.right || part.top >= part.bottom) {
+      continue;
+    }
     markChanged(part.left, part.top, part.right, part.bottom);
-    const int* partColumns = columns.data() + (part.left - whole.left);
-    const int width = part.right - part.left;
+    const int first = part.left - whole.left;
+    const int end = part.right - whole.left;
+    const int width = end - first;
     int previousSourceRow = -1;
     for (int row = part.top; row < part.bottom; ++row) {
-      const int sourceRow = rows[row - whole.top];
+      const int sourceRow = rows[static_cast<std::size_t>(row - whole.top)];
       std::uint32_t* targetLine = target.pixels + static_cast<std::size_t>(row) * target.pitch + part.left;
       if (sourceRow == previousSourceRow) {
-        // A row repeated by vertical scaling is the line above it again.
-        std::copy(targetLine - target.pitch, targetLine - target.pitch + width, targetLine);
+        copyRow(targetLine, targetLine - target.pitch, width);
         continue;
       }
       previousSourceRow = sourceRow;
       const int memoryRow = topDown ? sourceRow : imageHeight - 1 - sourceRow;
       const std::uint32_t* sourceLine = pixels + static_cast<std::size_t>(memoryRow) * imageWidth;
       if (sourceWidth == destWidth) {
-        copyWithoutTopByte(targetLine, sourceLine + partColumns[0], static_cast<std::size_t>(width));
+        copyWithoutTopByte(targetLine, sourceLine + sourceColumns.sources[static_cast<std::size_t>(first)],
+                           static_cast<std::size_t>(width));
         continue;
       }
-      gatherRow(targetLine, sourceLine, partColumns, width);
+      scaleRow(targetLine, sourceLine, imageWidth, sourceColumns, first, end);
     }
   }
   return whole.bottom > whole.top && whole.right > whole.left ? whole.bottom - whole.top : 0;
