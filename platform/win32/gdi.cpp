@@ -135,22 +135,26 @@ void scaleRow(std::uint32_t* target, const std::uint32_t* source, int rowWidth, 
   stretchRow(target, source, columns, first, end);
 }
 
-// A row repeated by vertical scaling (the two never overlap): up to sixteen
-// pixels as two fixed-size copies that may overlap each other, which the
-// compiler does in a few moves; longer rows by the library.
+// A row repeated by vertical scaling (the two never overlap), in copies of
+// a fixed size that the compiler makes a few moves each: eight pixels a
+// step, the last step overlapping the one before.
 void copyRow(std::uint32_t* target, const std::uint32_t* source, int count) {
-  if (count >= 8 && count <= 16) {
-    std::memcpy(target, source, 8 * sizeof *target);
-    std::memcpy(target + count - 8, source + count - 8, 8 * sizeof *target);
-  } else if (count >= 4 && count < 8) {
-    std::memcpy(target, source, 4 * sizeof *target);
-    std::memcpy(target + count - 4, source + count - 4, 4 * sizeof *target);
-  } else if (count < 4) {
+  constexpr std::size_t eight = 8 * sizeof *target;
+  if (count >= 8) {
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+      std::memcpy(target + i, source + i, eight);
+    }
+    if (i < count) {
+      std::memcpy(target + count - 8, source + count - 8, eight);
+    }
+  } else if (count >= 4) {
+    std::memcpy(target, source, eight / 2);
+    std::memcpy(target + count - 4, source + count - 4, eight / 2);
+  } else {
     for (int i = 0; i < count; ++i) {
       target[i] = source[i];
     }
-  } else {
-    std::memcpy(target, source, static_cast<std::size_t>(count) * sizeof *target);
   }
 }
 
