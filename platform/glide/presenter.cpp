@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
+#include <cstdlib>
 #include <vector>
 
 #include "conversion.h"
@@ -107,24 +109,24 @@ Gathering gatheringFor(const Placement& picture) {
 }
 
 // Limits drawing through the device context to the rectangles.
-void clipTo(HDC context, const std::vector<RECT>& rectangles) {
+void clipTo(HDC context, const RECT* first, std::size_t count) {
   static std::vector<unsigned char> data;
   RGNDATAHEADER header{};
   header.dwSize = sizeof header;
   header.iType = RDH_RECTANGLES;
-  header.nCount = static_cast<DWORD>(rectangles.size());
+  header.nCount = static_cast<DWORD>(count);
   header.rcBound = {0, 0, 0, 0};
-  for (const RECT& rect : rectangles) {
+  for (const RECT& rect : std::span(first, count)) {
     if (header.rcBound.left >= header.rcBound.right) {
       header.rcBound = rect;
     }
     header.rcBound = {std::min(header.rcBound.left, rect.left), std::min(header.rcBound.top, rect.top),
                       std::max(header.rcBound.right, rect.right), std::max(header.rcBound.bottom, rect.bottom)};
   }
-  data.resize(sizeof header + rectangles.size() * sizeof(RECT));
+  data.resize(sizeof header + count * sizeof(RECT));
   std::memcpy(data.data(), &header, sizeof header);
-  if (!rectangles.empty()) {
-    std::memcpy(data.data() + sizeof header, rectangles.data(), rectangles.size() * sizeof(RECT));
+  if (count != 0) {
+    std::memcpy(data.data() + sizeof header, first, count * sizeof(RECT));
   }
   const HRGN region =
       ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<const RGNDATA*>(data.data()));
@@ -144,38 +146,104 @@ void markBlocks(int left, int top, int right, int bottom, std::array<std::uint64
   }
 }
 
+// The window rectangles gathered into groups, each drawn by one
+// StretchDIBits through a clip region of its rectangles. A GDI stretches the
+// box around a call's clip region (Wine does, a row at a time) and pays for
+// each call besides, about as much as for callCost window pixels; so a
+// rectangle joins the group whose box grows least to take it in, while that
+// growth costs less than a call of its own. The rectangles come roughly top
+// first: a group whose box ends well above them is not grown any more.
+class CallGroups {
+ public:
+  static constexpr long long callCost = 4096;
+
+  void gather(const std::vector<RECT>& rectangles) {
+    groupOf_.resize(rectangles.size());
+    boxes_.clear();
+    int openCount = 0;
+    for (std::size_t i = 0; i < rectangles.size(); ++i) {
+      const RECT& rect = rectangles[i];
+      std::size_t best = boxes_.size();
+      long long bestGrowth = callCost;
+      for (int k = 0; k < openCount;) {
+        const RECT& box = boxes_[open_[k]];
+        if (box.bottom + closingRows < rect.top) {
+          open_[k] = open_[--openCount];
+          continue;
+        }
+        const long long growth = area(united(box, rect)) - area(box) - area(rect);
+        if (growth < bestGrowth) {
+          bestGrowth = growth;
+          best = open_[k];
+        }
+        ++k;
+      }
+      if (best == boxes_.size()) {
+        boxes_.push_back(rect);
+        // The new group takes the place of the oldest when all are taken.
+        if (openCount < maxOpen) {
+          open_[openCount++] = best;
+        } else {
+          std::size_t oldest = 0;
+          for (int k = 1; k < maxOpen; ++k) {
+            oldest = open_[k] < open_[oldest] ? static_cast<std::size_t>(k) : oldest;
+          }
+          open_[oldest] = best;
+        }
+      } else {
+        boxes_[best] = united(boxes_[best], rect);
+      }
+      groupOf_[i] = best;
+    }
+    // The rectangles of each group side by side, groups in order.
+    starts_.assign(boxes_.size() + 1, 0);
+    for (const std::size_t group : groupOf_) {
+      ++starts_[group + 1];
+    }
+    for (std::size_t group = 0; group < boxes_.size(); ++group) {
+      starts_[group + 1] += starts_[group];
+    }
+    sorted_.resize(rectangles.size());
+    next_.assign(starts_.begin(), starts_.end() - 1);
+    for (std::size_t i = 0; i < rectangles.size(); ++i) {
+      sorted_[next_[groupOf_[i]]++] = rectangles[i];
+    }
+  }
+
+  std::size_t count() const { return boxes_.size(); }
+  // The rectangles of group i.
+  const RECT* first(std::size_t i) const { return sorted_.data() + starts_[i]; }
+  std::size_t size(std::size_t i) const { return starts_[i + 1] - starts_[i]; }
+
+ private:
+  static constexpr int closingRows = 32;
+  static constexpr int maxOpen = 4;
+
+  static long long area(const RECT& rect) {
+    return static_cast<long long>(rect.right - rect.left) * (rect.bottom - rect.top);
+  }
+  static RECT united(const RECT& a, const RECT& b) {
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+  }
+
+  std::array<std::size_t, maxOpen> open_{};
+  std::vector<std::size_t> groupOf_, starts_, next_;
+  std::vector<RECT> boxes_, sorted_;
+};
+
 // The changed rectangles of the picture onto the window: the picture pixels
 // their window pixels cover are converted (whole 16-pixel blocks of them),
-// then all are stretched in one call through a clip region of their window
-// rectangles. The converted picture keeps older pixels elsewhere, which the
-// clip region keeps off the window. Whole: the whole picture, without a clip
-// region.
+// then stretched a group of rectangles at a time through a clip region of
+// their window rectangles. The converted picture keeps older pixels
+// elsewhere, which the clip regions keep off the window. Whole: the whole
+// picture in one call, without a clip region.
 void showRectangles(HDC context, const Placement& picture, const Mapping& mapping, const std::uint16_t* source,
                     const std::vector<PictureRect>& changed, bool whole, double gamma) {
   static std::vector<std::uint32_t> converted(static_cast<std::size_t>(screenWidth) * screenHeight);
   static std::vector<RECT> clip;
   static std::array<std::uint64_t, screenHeight> toConvert;
-  clip.clear();
-  if (whole) {
-    convertWithGamma(source, converted.data(), converted.size(), gamma);
-  } else {
-    toConvert.fill(0);
-    for (const PictureRect& rect : changed) {
-      int windowLeft = 0, windowTop = 0, windowRight = 0, windowBottom = 0;
-      int left = 0, top = 0, right = 0, bottom = 0;
-      if (!mapping.columns.map(rect.left, rect.right, windowLeft, windowRight, left, right) ||
-          !mapping.rows.map(rect.top, rect.bottom, windowTop, windowBottom, top, bottom)) {
-        continue;
-      }
-      clip.push_back({windowLeft, windowTop, windowRight, windowBottom});
-      markBlocks(left, top, right, bottom, toConvert);
-    }
-    if (clip.empty()) {
-      return;
-    }
-    convertBlocks(source, converted.data(), toConvert.data(), gamma);
-    clipTo(context, clip);
-  }
+  static CallGroups groups;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = screenWidth;
@@ -183,11 +251,37 @@ void showRectangles(HDC context, const Placement& picture, const Mapping& mappin
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  StretchDIBits(context, picture.left, picture.top, picture.width, picture.height, 0, 0, screenWidth, screenHeight,
-                converted.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-  if (!whole) {
-    SelectClipRgn(context, nullptr);
+  const auto stretch = [&] {
+    StretchDIBits(context, picture.left, picture.top, picture.width, picture.height, 0, 0, screenWidth, screenHeight,
+                  converted.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+  };
+  if (whole) {
+    convertWithGamma(source, converted.data(), converted.size(), gamma);
+    stretch();
+    return;
   }
+  clip.clear();
+  toConvert.fill(0);
+  for (const PictureRect& rect : changed) {
+    int windowLeft = 0, windowTop = 0, windowRight = 0, windowBottom = 0;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (!mapping.columns.map(rect.left, rect.right, windowLeft, windowRight, left, right) ||
+        !mapping.rows.map(rect.top, rect.bottom, windowTop, windowBottom, top, bottom)) {
+      continue;
+    }
+    clip.push_back({windowLeft, windowTop, windowRight, windowBottom});
+    markBlocks(left, top, right, bottom, toConvert);
+  }
+  if (clip.empty()) {
+    return;
+  }
+  convertBlocks(source, converted.data(), toConvert.data(), gamma);
+  groups.gather(clip);
+  for (std::size_t i = 0; i < groups.count(); ++i) {
+    clipTo(context, groups.first(i), groups.size(i));
+    stretch();
+  }
+  SelectClipRgn(context, nullptr);
 }
 
 // The client area outside the picture, in black.

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -208,20 +207,73 @@ Area visibleArea(const Window& window, const Display& display) {
 
 // Regions by handle, and the clip region selected into each window's
 // device context (none: drawing is clipped to the window alone). A device
-// context from GetDC starts without one, as a common one does.
-std::map<HRGN, std::vector<RECT>> regions;
+// context from GetDC starts without one, as a common one does. A present
+// makes, selects and deletes regions many times a frame: the few that live
+// at once are searched in a list, and their rectangle lists are kept for the
+// next ones rather than freed. Handles are never used twice.
+struct Region {
+  HRGN handle;
+  std::vector<RECT> rectangles;
+};
+std::vector<Region> regions;
+std::vector<std::vector<RECT>> spareLists;
 std::uintptr_t lastRegion = 0;
-std::map<HWND, std::vector<RECT>> clips;
+struct Clip {
+  HWND window;
+  bool selected;
+  std::vector<RECT> rectangles;
+};
+std::vector<Clip> clips;
+
+Region* findRegion(HRGN handle) {
+  for (Region& region : regions) {
+    if (region.handle == handle) {
+      return &region;
+    }
+  }
+  return nullptr;
+}
+
+Clip* clipOf(HWND window) {
+  for (Clip& clip : clips) {
+    if (clip.window == window) {
+      return clip.selected ? &clip : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+void selectNoClip(HWND window) {
+  for (Clip& clip : clips) {
+    if (clip.window == window) {
+      clip.selected = false;
+    }
+  }
+}
+
+void selectClip(HWND window, const std::vector<RECT>& rectangles) {
+  for (Clip& clip : clips) {
+    if (clip.window == window) {
+      clip.selected = true;
+      clip.rectangles.assign(rectangles.begin(), rectangles.end());
+      return;
+    }
+  }
+  clips.push_back({window, true, rectangles});
+}
 
 // The parts of area that drawing may touch: area itself, or its overlap
-// with each rectangle of the clip region (client coordinates).
-std::vector<Area> drawableParts(const Window& window, const Area& area) {
-  const auto clip = clips.find(window.handle);
-  if (clip == clips.end()) {
-    return {area};
+// with each rectangle of the clip region (client coordinates). Valid until
+// the next call.
+const std::vector<Area>& drawableParts(const Window& window, const Area& area) {
+  static std::vector<Area> parts;
+  parts.clear();
+  const Clip* clip = clipOf(window.handle);
+  if (clip == nullptr) {
+    parts.push_back(area);
+    return parts;
   }
-  std::vector<Area> parts;
-  for (const RECT& rect : clip->second) {
+  for (const RECT& rect : clip->rectangles) {
     int left = 0, right = 0, top = 0, bottom = 0;
     span(window.rect.left, rect.left, static_cast<long long>(rect.right) - rect.left, area.left, area.right, left, right);
     span(window.rect.top, rect.top, static_cast<long long>(rect.bottom) - rect.top, area.top, area.bottom, top, bottom);
@@ -256,7 +308,7 @@ HDC WINAPI GetDC(HWND window) {
   if (findWindow(window) == nullptr || openDisplay() == nullptr) {
     return nullptr;
   }
-  clips.erase(window);
+  selectNoClip(window);
   return contextOf(window);
 }
 
@@ -266,7 +318,7 @@ int WINAPI ReleaseDC(HWND, HDC context) {
   if (window == nullptr || display == nullptr) {
     return 0;
   }
-  clips.erase(window->handle);
+  selectNoClip(window->handle);
   if (window->visible) {
     const bool shown = display->present(changed);
     changed.clear();
@@ -374,6 +426,11 @@ HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* 
     return nullptr;
   }
   std::vector<RECT> rects;
+  if (!spareLists.empty()) {
+    rects = std::move(spareLists.back());
+    spareLists.pop_back();
+    rects.clear();
+  }
   rects.reserve(data->rdh.nCount);
   const char* next = reinterpret_cast<const char*>(data) + sizeof(RGNDATAHEADER);
   for (DWORD i = 0; i < data->rdh.nCount; ++i, next += sizeof(RECT)) {
@@ -384,7 +441,7 @@ HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* 
     }
   }
   const HRGN region = reinterpret_cast<HRGN>(++lastRegion << 4);
-  regions.emplace(region, std::move(rects));
+  regions.push_back({region, std::move(rects)});
   return region;
 }
 
@@ -395,19 +452,28 @@ int WINAPI SelectClipRgn(HDC context, HRGN region) {
     return ERROR;
   }
   if (region == nullptr) {
-    clips.erase(window->handle);
+    selectNoClip(window->handle);
     return SIMPLEREGION;
   }
-  const auto found = regions.find(region);
-  if (found == regions.end()) {
+  const Region* found = findRegion(region);
+  if (found == nullptr) {
     return ERROR;
   }
-  clips[window->handle] = found->second;
-  return found->second.empty() ? NULLREGION : (found->second.size() == 1 ? SIMPLEREGION : COMPLEXREGION);
+  selectClip(window->handle, found->rectangles);
+  return found->rectangles.empty() ? NULLREGION : (found->rectangles.size() == 1 ? SIMPLEREGION : COMPLEXREGION);
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
-  return regions.erase(static_cast<HRGN>(object)) == 1 ? TRUE : FALSE;
+  Region* found = findRegion(static_cast<HRGN>(object));
+  if (found == nullptr) {
+    return FALSE;
+  }
+  spareLists.push_back(std::move(found->rectangles));
+  if (found != &regions.back()) {
+    *found = std::move(regions.back());
+  }
+  regions.pop_back();
+  return TRUE;
 }
 
 }  // extern "C"
