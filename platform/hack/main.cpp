@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
   if (!given.error.empty()) {
     failStart(given.error);
   }
+  hack::passToBoard(given);
   if (given.target == hack::Options::Target::ownWindow) {
     win32::useSdlDisplay();
   } else {
