@@ -235,8 +235,8 @@ Box referenceBox(int width, int height, const char* mode) {
   }
   if (scale == "integer") {
     const int k = std::max(1, std::min(width / 640, height / 480));
-    return {static_cast<int>(std::floor((width - 640.0 * k) / 2)), static_cast<int>(std::floor((height - 480.0 * k) / 2)),
-            640 * k, 480 * k};
+    return {static_cast<int>(std::floor((width - 640.0 * k) / 2)),
+            static_cast<int>(std::floor((height - 480.0 * k) / 2)), 640 * k, 480 * k};
   }
   int w = width, h = width * 3 / 4;
   if (h > height) {

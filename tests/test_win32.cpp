@@ -350,7 +350,8 @@ void selectRectangles(HDC context, const std::vector<RECT>& rects) {
   if (!rects.empty()) {
     std::memcpy(data.data() + sizeof header, rects.data(), rects.size() * sizeof(RECT));
   }
-  const HRGN region = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<const RGNDATA*>(data.data()));
+  const HRGN region =
+      ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<const RGNDATA*>(data.data()));
   SelectClipRgn(context, region);
   DeleteObject(region);
 }

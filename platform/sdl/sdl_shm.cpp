@@ -60,7 +60,8 @@ void awaitCompletion(SharedScreen::Connection& connection) {
         connection.pending = false;
       }
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (!connection.pending || left.count() <= 0) {
       break;
     }

@@ -107,7 +107,8 @@ __attribute__((target("avx2"))) void stretchRowAvx2(std::uint32_t* target, const
     if (end - i >= 8) {
       std::memcpy(target + (i - first), &placed, sizeof placed);
     } else {
-      const __m256i lanesLeft = _mm256_cmpgt_epi32(_mm256_set1_epi32(end - i), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+      const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+      const __m256i lanesLeft = _mm256_cmpgt_epi32(_mm256_set1_epi32(end - i), lanes);
       _mm256_maskstore_epi32(reinterpret_cast<int*>(target + (i - first)), lanesLeft, placed);
     }
   }
@@ -117,8 +118,8 @@ __attribute__((target("avx2"))) void stretchRowAvx2(std::uint32_t* target, const
 }
 #endif
 
-void scaleRow(std::uint32_t* target, const std::uint32_t* source, int rowWidth, const SourceTable& columns, int first,
-              int end) {
+void scaleRow(std::uint32_t* target, const std::uint32_t* source, [[maybe_unused]] int rowWidth,
+              const SourceTable& columns, int first, int end) {
 #if defined(__x86_64__) || defined(__i386__)
   // SOFTGLIDE_NO_AVX2=1 keeps the process to the plain paths, here as in
   // the software Glide (which reports any other value as ignored).

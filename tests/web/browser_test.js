@@ -264,6 +264,7 @@ async function samplingFaults(page, file, box, exact) {
     const canvas = document.getElementById('lumvane-screen');
     const source = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
     const [left, top, width, height] = ${JSON.stringify(box)};
+    const exact = ${exact ? 'true' : 'false'};
     const colour = (data, i) => (data[i] << 16) | (data[i + 1] << 8) | data[i + 2];
     const at = (x, y) => colour(source, (Math.min(Math.max(y, 0), canvas.height - 1) * canvas.width +
                                          Math.min(Math.max(x, 0), canvas.width - 1)) * 4);
