@@ -8,7 +8,6 @@
 #include <array>
 #include <cstring>
 #include <span>
-#include <cstdlib>
 #include <vector>
 
 #include "conversion.h"

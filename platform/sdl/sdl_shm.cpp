@@ -203,13 +203,25 @@ bool SharedScreen::put(const std::vector<SDL_Rect>& areas) {
   if (lostDisplay() || connection.image == nullptr) {
     return false;
   }
-  for (std::size_t i = 0; i < areas.size(); ++i) {
-    const SDL_Rect& area = areas[i];
+  // Only what the image holds: a window that has just grown has a larger
+  // screen only once something is drawn at its new size.
+  static std::vector<SDL_Rect> inside;
+  inside.clear();
+  for (const SDL_Rect& area : areas) {
+    const int left = std::max(area.x, 0), top = std::max(area.y, 0);
+    const int right = std::min(area.x + area.w, connection.image->width);
+    const int bottom = std::min(area.y + area.h, connection.image->height);
+    if (left < right && top < bottom) {
+      inside.push_back({left, top, right - left, bottom - top});
+    }
+  }
+  for (std::size_t i = 0; i < inside.size(); ++i) {
+    const SDL_Rect& area = inside[i];
     XShmPutImage(connection.display, connection.window, connection.gc, connection.image, area.x, area.y, area.x,
-                 area.y, static_cast<unsigned>(area.w), static_cast<unsigned>(area.h), i + 1 == areas.size());
+                 area.y, static_cast<unsigned>(area.w), static_cast<unsigned>(area.h), i + 1 == inside.size());
   }
   XFlush(connection.display);
-  connection.pending = !areas.empty();
+  connection.pending = !inside.empty();
   return !lostDisplay();
 }
 
