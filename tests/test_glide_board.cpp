@@ -8,7 +8,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -214,39 +218,143 @@ TEST(Present, FollowsTheScreenAsItChangesSize) {
   EXPECT_EQ(run["tall"], "0 " + white + " " + white + " 0");
 }
 
-// What presenting the whole front buffer shows on a width x height screen:
-// the converted picture stretched by nearest neighbour into the centred 4:3
-// area, black beside it. The presenter's clip rectangles assume the source
-// column floor(i * 640 / width); GDI's centre sampling differs from that by
-// up to a pixel, which they must allow for.
-const std::vector<std::uint32_t>& wholePresent(int width, int height) {
+// Where the picture lies on a width x height window in each scale mode,
+// worked out here from the rules, apart from the presenter: aspect, the
+// largest 4:3 rectangle (width * 3 / 4 high, or height high and height * 4 / 3
+// wide when that is too high), centred with (width - w) / 2; integer, k =
+// max(1, min(width / 640, height / 480)) times 640x480, centred with
+// floor((width - w) / 2) (negative: the window shows the middle of it); fill,
+// the whole window.
+struct Box {
+  int left, top, width, height;
+};
+Box referenceBox(int width, int height, const char* mode) {
+  const std::string scale = mode == nullptr ? "aspect" : mode;
+  if (scale == "fill") {
+    return {0, 0, width, height};
+  }
+  if (scale == "integer") {
+    const int k = std::max(1, std::min(width / 640, height / 480));
+    return {static_cast<int>(std::floor((width - 640.0 * k) / 2)),
+            static_cast<int>(std::floor((height - 480.0 * k) / 2)), 640 * k, 480 * k};
+  }
+  int w = width, h = width * 3 / 4;
+  if (h > height) {
+    h = height;
+    w = height * 4 / 3;
+  }
+  return {(width - w) / 2, (height - h) / 2, w, h};
+}
+
+// The picture pixel (column, memory row) that window pixel (x, y) shows:
+// the one under its centre, (2 * (x - left) + 1) * 640 / (2 * width) and the
+// same down; {-1, -1} on the black around the picture.
+std::pair<int, int> referenceSource(const Box& box, int x, int y) {
+  if (x < box.left || x >= box.left + box.width || y < box.top || y >= box.top + box.height) {
+    return {-1, -1};
+  }
+  const long long column = (2LL * (x - box.left) + 1) * 640 / (2LL * box.width);
+  const long long row = (2LL * (y - box.top) + 1) * 480 / (2LL * box.height);
+  return {static_cast<int>(column), static_cast<int>(row)};
+}
+
+// What presenting the whole front buffer shows on a width x height screen
+// in a mode (nullptr: the default): the converted picture sampled as above,
+// black around it.
+const std::vector<std::uint32_t>& wholePresent(int width, int height, const char* mode = nullptr) {
   const std::vector<std::uint16_t> front = softglide::frontBuffer();
   std::vector<std::uint32_t> picture(front.size());
   softglide::convertPicture(front.data(), picture.data(), front.size());
-  int pictureWidth = width, pictureHeight = width * 3 / 4;
-  if (pictureHeight > height) {
-    pictureHeight = height;
-    pictureWidth = height * 4 / 3;
-  }
-  const int left = (width - pictureWidth) / 2, top = (height - pictureHeight) / 2;
+  const Box box = referenceBox(width, height, mode);
   static std::vector<std::uint32_t> screen;  // kept: a 4K screen is 33 MB
   screen.assign(static_cast<std::size_t>(width) * height, 0);
-  for (int y = top; y < top + pictureHeight; ++y) {
-    for (int x = left; x < left + pictureWidth; ++x) {
-      // The source pixel under each screen pixel's centre, as GDI stretches.
-      const int row = (2 * (y - top) + 1) * 480 / (2 * pictureHeight);
-      const int column = (2 * (x - left) + 1) * 640 / (2 * pictureWidth);
+  for (int y = std::max(box.top, 0); y < std::min(box.top + box.height, height); ++y) {
+    for (int x = std::max(box.left, 0); x < std::min(box.left + box.width, width); ++x) {
+      const auto [column, row] = referenceSource(box, x, y);
       screen[static_cast<std::size_t>(y) * width + x] = picture[static_cast<std::size_t>(row) * 640 + column];
     }
   }
   return screen;
 }
 
+// The reference itself against answers worked out by hand: 1920x1080 in
+// each mode, 300x200 (smaller than the picture) and 1000x100 (wide).
+// Aspect at 1920x1080: 1080 * 4 / 3 = 1440 wide at (1920 - 1440) / 2 = 240;
+// window column 240 shows (2 * 0 + 1) * 640 / 2880 = 0, column 1679 shows
+// 2879 * 640 / 2880 = 639.8, so 639; 239 and 1680 are bar. Integer:
+// min(1920 / 640, 1080 / 480) = min(3, 2) = 2, 1280x960 at (320, 60); (321,
+// 61) is still picture pixel (0, 0) and (322, 62) is (1, 1); 319, 1600 and
+// rows 59 and 1020 are bar. Fill: column 2 shows 5 * 640 / 3840 = 0.83, 0,
+// column 3 shows 7 * 640 / 3840 = 1.17, 1; row 2 shows 5 * 480 / 2160 = 1.1,
+// 1. Integer at 300x200: 1x at floor(-340 / 2) = -170, floor(-280 / 2) = -140,
+// so window (0, 0) shows (170, 140) and (299, 199) shows (469, 339), no bar.
+// Aspect at 1000x100: 133 wide (100 * 4 / 3) at (1000 - 133) / 2 = 433, 100
+// high; column 433 shows 640 / 266 = 2.4, so 2, and row 0 shows 480 / 200 =
+// 2.4, so 2 as well.
+TEST(Present, TheReferencePlacementByHand) {
+  const struct {
+    int width, height;
+    const char* mode;
+    int x, y, column, row;
+  } cases[] = {
+      {1920, 1080, "aspect", 240, 0, 0, 0},       {1920, 1080, "aspect", 1679, 1079, 639, 479},
+      {1920, 1080, "aspect", 239, 500, -1, -1},   {1920, 1080, "aspect", 1680, 500, -1, -1},
+      {1920, 1080, "integer", 320, 60, 0, 0},     {1920, 1080, "integer", 321, 61, 0, 0},
+      {1920, 1080, "integer", 322, 62, 1, 1},     {1920, 1080, "integer", 1599, 1019, 639, 479},
+      {1920, 1080, "integer", 319, 500, -1, -1},  {1920, 1080, "integer", 1600, 500, -1, -1},
+      {1920, 1080, "integer", 900, 59, -1, -1},   {1920, 1080, "integer", 900, 1020, -1, -1},
+      {1920, 1080, "fill", 2, 2, 0, 1},           {1920, 1080, "fill", 3, 0, 1, 0},
+      {1920, 1080, "fill", 1919, 1079, 639, 479}, {300, 200, "integer", 0, 0, 170, 140},
+      {300, 200, "integer", 299, 199, 469, 339},  {1000, 100, "aspect", 433, 0, 2, 2},
+      {1000, 100, "aspect", 432, 0, -1, -1},
+  };
+  for (const auto& c : cases) {
+    const auto [column, row] = referenceSource(referenceBox(c.width, c.height, c.mode), c.x, c.y);
+    EXPECT_EQ(column, c.column) << c.width << "x" << c.height << " " << c.mode << " (" << c.x << ", " << c.y << ")";
+    EXPECT_EQ(row, c.row) << c.width << "x" << c.height << " " << c.mode << " (" << c.x << ", " << c.y << ")";
+  }
+}
+
+// A picture with a pixel of its own colour at each of a few places, shown
+// whole in each mode on many window sizes over a window painted white
+// before: every window pixel must show the picture pixel under its centre
+// and the rest must be painted black, as the reference has it.
+TEST(Present, EachModeShowsThePicturePixelUnderEachWindowPixel) {
+  const std::pair<int, int> screens[] = {{640, 480},  {1280, 960}, {1440, 1080}, {1920, 1080}, {3840, 2160},
+                                         {1001, 703}, {300, 200},  {639, 481},   {1, 1},       {2000, 300}};
+  for (const char* mode : {"aspect", "integer", "fill"}) {
+    for (const auto& [width, height] : screens) {
+      const IsolatedRun run = runIsolated([mode = mode, width = width, height = height] {
+        setenv("SOFTGLIDE_SCALE", mode, 1);
+        win32::useHeadlessDisplay(width, height);
+        openTestBoard();
+        const std::uint32_t white = 0x00FFFFFFu;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 1, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        const HDC context = GetDC(GetActiveWindow());
+        StretchDIBits(context, 0, 0, width, height, 0, 0, 1, 1, &white, &info, DIB_RGB_COLORS, SRCCOPY);
+        ReleaseDC(GetActiveWindow(), context);
+        // Points of full colours (which dither to themselves) on black.
+        const float colours[][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {255, 255, 255}};
+        for (int i = 0; i < 200; ++i) {
+          const float* colour = colours[i % 5];
+          GrVertex point = vertex(static_cast<float>(i * 37 % 640) + 0.5f, static_cast<float>(i * 53 % 480) + 0.5f,
+                                  colour[0], colour[1], colour[2], 255.0f);
+          grDrawPoint(&point);
+        }
+        grBufferSwap(1);
+        reportFact("same", win32::headless::screenPixels() == wholePresent(width, height, mode));
+      });
+      EXPECT_EQ(run["same"], "1") << mode << " " << width << "x" << height << ": " << run.errorOutput;
+    }
+  }
+}
+
 // Random frames of every kind of drawing: whole and clipped clears, clear
 // colours that change, few or many points, AA points and lines, blended and
 // fogged or through the general pipeline. Reports how many presents differed from a
 // whole present.
-void drawRandomFramesAndCompare(int width, int height, int frames = 90) {
+void drawRandomFramesAndCompare(int width, int height, int frames = 90, const char* mode = nullptr) {
   openTestBoard();
   std::mt19937 random(width * 7 + height);
   const auto coordinate = [&](int size) { return static_cast<float>(random() % (size * 16 + 64)) / 16.0f - 2.0f; };
@@ -281,31 +389,109 @@ void drawRandomFramesAndCompare(int width, int height, int frames = 90) {
       }
     }
     grBufferSwap(1);
-    differing += win32::headless::screenPixels() != wholePresent(width, height);
+    differing += win32::headless::screenPixels() != wholePresent(width, height, mode);
   }
   reportFact("differing", differing);
 }
 
-// Only the blocks that changed are converted and shown again; the screen
-// must still be exactly what presenting the whole picture gives, stretched
-// or not, and with the output gamma.
+// Only the pixels that changed are converted and shown again; the screen
+// must still be exactly what presenting the whole picture gives, in every
+// mode, stretched or not, and with the output gamma.
 TEST(Present, ChangedPartsShowTheSameAsWholePresents) {
-  const std::pair<int, int> screens[] = {{640, 480},  {1280, 960},  {1440, 1080}, {1920, 1080},
-                                         {3840, 2160}, {1280, 800}, {1001, 703}};
-  for (const auto& [width, height] : screens) {
-    const IsolatedRun run = runIsolated([width, height] {
-      win32::useHeadlessDisplay(width, height);
-      // Fewer frames on the largest screen (each whole reference is 8 million
-      // pixels); two dozen still hold every kind of frame above.
-      drawRandomFramesAndCompare(width, height, width * height > 4'000'000 ? 24 : 90);
-    });
-    EXPECT_EQ(run["differing"], "0") << width << "x" << height;
+  const std::pair<int, int> screens[] = {{640, 480},  {1280, 960}, {1440, 1080}, {1920, 1080}, {3840, 2160},
+                                         {1280, 800}, {1001, 703}, {300, 200},   {2000, 300}};
+  for (const char* mode : {"aspect", "integer", "fill"}) {
+    for (const auto& [width, height] : screens) {
+      const IsolatedRun run = runIsolated([mode = mode, width = width, height = height] {
+        setenv("SOFTGLIDE_SCALE", mode, 1);
+        win32::useHeadlessDisplay(width, height);
+        // Fewer frames on the largest screen (each whole reference is 8
+        // million pixels); two dozen still hold every kind of frame above.
+        drawRandomFramesAndCompare(width, height, width * height > 4'000'000 ? 24 : 90, mode);
+      });
+      EXPECT_EQ(run["differing"], "0") << mode << " " << width << "x" << height << ": " << run.errorOutput;
+    }
   }
   const IsolatedRun gamma = runIsolated([] {
     setenv("SST_GAMMA", "1.7", 1);
     drawRandomFramesAndCompare(640, 480);
   });
   EXPECT_EQ(gamma["differing"], "0");
+}
+
+// SOFTGLIDE_SCALE takes the three modes and nothing else; a value ignored
+// gets one line and leaves the default. On 1000x400, 4:3 is a 533x400
+// picture at (1000 - 533) / 2 = 233 (column 232 is bar, 233 picture); 1x is
+// 640x480 at (1000 - 640) / 2 = 180 (179 bar, 180 picture); fill has no bar.
+TEST(Present, TheScaleSwitchIsReadStrictly) {
+  using softglide::ScaleMode;
+  const std::pair<const char*, std::optional<ScaleMode>> names[] = {
+      {"aspect", ScaleMode::aspect}, {"integer", ScaleMode::integer}, {"fill", ScaleMode::fill},
+      {"Fill", std::nullopt},        {"fill ", std::nullopt},         {" fill", std::nullopt},
+      {"", std::nullopt},            {"stretch", std::nullopt},       {"integer2", std::nullopt}};
+  for (const auto& [text, mode] : names) {
+    EXPECT_EQ(softglide::parseScale(text), mode) << "'" << text << "'";
+  }
+  EXPECT_EQ(softglide::parseScale(nullptr), std::nullopt);
+  const struct {
+    const char* value;  // nullptr: unset
+    int lines;
+    const char* columns;  // the colours of columns 179, 180, 232 and 233 of row 200
+  } cases[] = {{nullptr, 0, "0 0 0 16777215"},
+               {"", 0, "0 0 0 16777215"},
+               {"aspect", 0, "0 0 0 16777215"},
+               {"Fill", 1, "0 0 0 16777215"},
+               {"integer", 0, "0 16777215 16777215 16777215"},
+               {"fill", 0, "16777215 16777215 16777215 16777215"}};
+  for (const auto& c : cases) {
+    const IsolatedRun run = runIsolated([&c] {
+      if (c.value == nullptr) {
+        unsetenv("SOFTGLIDE_SCALE");
+      } else {
+        setenv("SOFTGLIDE_SCALE", c.value, 1);
+      }
+      win32::useHeadlessDisplay(1000, 400);
+      openTestBoard();
+      grBufferClear(0xFFFFFFFFu, 0, 0xFFFF);
+      grBufferSwap(1);
+      const auto screen = win32::headless::screenPixels();
+      std::string columns;
+      for (const int x : {179, 180, 232, 233}) {
+        columns += (columns.empty() ? "" : " ") + std::to_string(screen[200 * 1000 + x]);
+      }
+      reportFact("columns", columns);
+    });
+    const char* label = c.value == nullptr ? "unset" : c.value;
+    EXPECT_EQ(run["columns"], c.columns) << label;
+    EXPECT_EQ(std::count(run.errorOutput.begin(), run.errorOutput.end(), '\n'), c.lines) << label << ": "
+                                                                                        << run.errorOutput;
+    if (c.lines > 0) {
+      EXPECT_NE(run.errorOutput.find("SOFTGLIDE_SCALE=\"Fill\" ignored"), std::string::npos) << run.errorOutput;
+    }
+  }
+}
+
+// The frame log hashes the board's 640x480 front buffer, whatever the
+// window and the mode: the same frames give the same log in every mode.
+TEST(Present, TheFrameLogIsTheSameInEveryMode) {
+  std::vector<std::string> logs;
+  for (const char* mode : {"aspect", "integer", "fill"}) {
+    const std::string path = ::testing::TempDir() + "frames-" + mode + ".txt";
+    const IsolatedRun run = runIsolated([mode, &path] {
+      setenv("SOFTGLIDE_SCALE", mode, 1);
+      setenv("SOFTGLIDE_FRAMES", path.c_str(), 1);
+      win32::useHeadlessDisplay(1920, 1080);
+      drawRandomFramesAndCompare(1920, 1080, 40, mode);
+      grGlideShutdown();
+    });
+    EXPECT_EQ(run["differing"], "0") << mode;
+    std::ifstream file(path);
+    logs.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
+  }
+  EXPECT_EQ(std::count(logs[0].begin(), logs[0].end(), '\n'), 40);
+  EXPECT_EQ(logs[1], logs[0]);
+  EXPECT_EQ(logs[2], logs[0]);
 }
 
 // Whatever drew over the window where the picture does not change is

@@ -2,6 +2,7 @@
 // name, and the one-line errors for everything else.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,8 @@ struct Case {
   bool hack;
   Target target;
   std::uint32_t window;
-  const char* error;  // a part of the message, or "" for none
+  const char* error;        // a part of the message, or "" for none
+  const char* scale = "";  // the mode --scale gave, "" for none
 };
 
 // Ids worked out by hand: 0x200001 = 2 * 16^5 + 1 = 2097153;
@@ -57,6 +59,19 @@ const Case cases[] = {
     {{"--root", "--fps"}, nullptr, true, Target::ownWindow, 0, "unknown option '--fps'"},
     {{"---root"}, nullptr, false, Target::ownWindow, 0, ""},
     {{"--window", "--root"}, nullptr, true, Target::ownWindow, 0, "--window cannot go with"},
+    // The scale, with any target or alone (a window of its own); the last
+    // one given counts. Only the three modes, in lower case.
+    {{"--root", "--scale", "integer"}, "0x200001", true, Target::window, 0x200001, "", "integer"},
+    {{"-scale", "fill", "--window-id", "0x10"}, nullptr, true, Target::window, 0x10, "", "fill"},
+    {{"--scale", "aspect"}, nullptr, true, Target::ownWindow, 0, "", "aspect"},
+    {{"--scale", "fill", "--window", "--scale", "integer"}, nullptr, true, Target::ownWindow, 0, "", "integer"},
+    {{"--root"}, nullptr, true, Target::root, 0, "", ""},
+    {{"--root", "--scale"}, nullptr, true, Target::ownWindow, 0, "--scale needs a mode (aspect, integer or fill)"},
+    {{"--root", "--scale", "Fill"}, nullptr, true, Target::ownWindow, 0,
+     "'Fill' is not a scale (aspect, integer or fill)"},
+    {{"--scale", "stretch"}, nullptr, true, Target::ownWindow, 0, "'stretch' is not a scale"},
+    {{"--scale", ""}, nullptr, true, Target::ownWindow, 0, "'' is not a scale"},
+    {{"--scale", "fill", "/s"}, nullptr, true, Target::ownWindow, 0, "unknown option '/s'"},
 };
 
 TEST(HackOptions, WindowsAndErrors) {
@@ -72,11 +87,43 @@ TEST(HackOptions, WindowsAndErrors) {
       continue;
     }
     EXPECT_EQ(options.error, "") << label;
+    EXPECT_EQ(options.scale, c.scale) << label;
     EXPECT_EQ(static_cast<int>(options.target), static_cast<int>(c.target)) << label;
     if (c.target == Target::window) {
       EXPECT_EQ(options.window, c.window) << label;
     }
   }
+}
+
+// The board reads the mode from SOFTGLIDE_SCALE: --scale sets it, and
+// without --scale the environment's own value (or none) stays.
+TEST(HackOptions, ScaleGoesToTheBoardThroughTheEnvironment) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* before;  // SOFTGLIDE_SCALE before, nullptr: unset
+    const char* after;   // nullptr: unset
+  } cases[] = {
+      {{"--root", "--scale", "fill"}, nullptr, "fill"},
+      {{"--root", "--scale", "integer"}, "aspect", "integer"},
+      {{"--root"}, "fill", "fill"},
+      {{"--root"}, nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    if (c.before == nullptr) {
+      unsetenv("SOFTGLIDE_SCALE");
+    } else {
+      setenv("SOFTGLIDE_SCALE", c.before, 1);
+    }
+    hack::passToBoard(hack::parseOptions(c.arguments, nullptr));
+    const char* now = std::getenv("SOFTGLIDE_SCALE");
+    if (c.after == nullptr) {
+      EXPECT_EQ(now, nullptr) << c.arguments.size();
+    } else {
+      ASSERT_NE(now, nullptr);
+      EXPECT_STREQ(now, c.after);
+    }
+  }
+  unsetenv("SOFTGLIDE_SCALE");
 }
 
 }  // namespace

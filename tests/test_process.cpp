@@ -84,6 +84,8 @@ TEST(Lumvane, HackOptionsWithoutADisplay) {
       {"--window-id zz", 1, "lumvane: 'zz' is not a window id (0x... or decimal)\n"},
       {"-window-id", 1, "lumvane: --window-id needs a window id\n"},
       {"--root /s", 1, "lumvane: unknown option '/s'\n"},
+      {"--root --scale stretch", 1, "lumvane: 'stretch' is not a scale (aspect, integer or fill)\n"},
+      {"--window-id 0x200001 --scale", 1, "lumvane: --scale needs a mode (aspect, integer or fill)\n"},
       {"--root", 1, "lumvane: cannot open the X display: DISPLAY is not set\n"},
       {"--window-id 0x200001", 1, "lumvane: cannot open the X display: DISPLAY is not set\n"},
       {"XSCREENSAVER_WINDOW=nope -root", 1, "lumvane: XSCREENSAVER_WINDOW='nope' is not a window id\n"},

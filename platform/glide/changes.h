@@ -1,12 +1,14 @@
 // Which parts of a colour buffer differ from its last whole-screen clear, in
-// 16-pixel blocks of each memory row: what the presenter shows anew and
-// what a clear in the same colour has to undo.
+// 16-pixel blocks of each memory row (what a clear in the same colour has to
+// undo), and which pixels differ between two pictures, as rectangles (what
+// the presenter shows anew).
 #pragma once
 
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "softglide.h"
 
@@ -37,5 +39,29 @@ inline std::uint64_t blockBit(int x) {
   blocks &= end < 64 ? ~std::uint64_t{0} << end : 0;
   return {first, end};
 }
+
+// Picture pixels: columns [left, right) of memory rows [top, bottom).
+struct PictureRect {
+  int left, top, right, bottom;
+};
+
+// How finely differing pixels are gathered into rectangles, in picture
+// pixels: a rectangle may take in at most this many that did not change to
+// take in a run of changed ones, which saves a rectangle.
+struct Gathering {
+  int joinGap;   // runs of a row apart by at most this many equal pixels are one
+  int maxWaste;  // unchanged pixels a rectangle may take in at a time
+};
+
+// The pixels that differ between picture and previous (screenWidth x
+// screenHeight 5-6-5 words, top memory row first), looked for in the
+// candidate blocks of each memory row only, appended to rectangles that
+// together cover all of them: each row's runs of differing pixels, a run
+// that overlaps a rectangle reaching the row above (or comes within joinGap
+// of it) widening and extending that rectangle when that takes in at most
+// maxWaste unchanged pixels, and starting a rectangle of its own otherwise.
+void differingRectangles(const std::uint16_t* picture, const std::uint16_t* previous,
+                         const std::uint64_t* candidates, const Gathering& gathering,
+                         std::vector<PictureRect>& rectangles);
 
 }  // namespace softglide::detail

@@ -64,17 +64,21 @@ const std::array<std::uint32_t, 65536>& presentTable(double gamma) {
   }
 }
 
-// The runs of changed blocks of one memory row.
+// The runs of marked blocks of every memory row.
 [[gnu::always_inline]] inline void replicateBlocks(const std::uint16_t* source, std::uint32_t* target,
-                                                   std::uint64_t blocks) {
-  while (blocks != 0) {
-    const auto [first, end] = firstRun(blocks);
-    const std::size_t offset = static_cast<std::size_t>(first) * blockWidth;
-    replicateBits(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+                                                   const std::uint64_t* blocks) {
+  for (int row = 0; row < screenHeight; ++row) {
+    std::uint64_t marked = blocks[row];
+    const std::size_t rowStart = static_cast<std::size_t>(row) * screenWidth;
+    while (marked != 0) {
+      const auto [first, end] = firstRun(marked);
+      const std::size_t offset = rowStart + static_cast<std::size_t>(first) * blockWidth;
+      replicateBits(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+    }
   }
 }
 
-void replicateRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks) {
+void replicatePictureBlocks(const std::uint16_t* source, std::uint32_t* target, const std::uint64_t* blocks) {
   replicateBlocks(source, target, blocks);
 }
 
@@ -85,31 +89,13 @@ __attribute__((target("avx2"))) void replicateBitsAvx2(const std::uint16_t* sour
   replicateBits(source, target, count);
 }
 
-__attribute__((target("avx2"))) void replicateRowBlocksAvx2(const std::uint16_t* source, std::uint32_t* target,
-                                                            std::uint64_t blocks) {
+__attribute__((target("avx2"))) void replicatePictureBlocksAvx2(const std::uint16_t* source, std::uint32_t* target,
+                                                                const std::uint64_t* blocks) {
   replicateBlocks(source, target, blocks);
 }
 #endif
 
 }  // namespace
-
-void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks, double gamma) {
-  if (gamma != 1.0) {
-    while (blocks != 0) {
-      const auto [first, end] = firstRun(blocks);
-      const std::size_t offset = static_cast<std::size_t>(first) * blockWidth;
-      convertWithGamma(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth, gamma);
-    }
-    return;
-  }
-#if defined(__x86_64__) || defined(__i386__)
-  if (hasAvx2()) {
-    replicateRowBlocksAvx2(source, target, blocks);
-    return;
-  }
-#endif
-  replicateRowBlocks(source, target, blocks);
-}
 
 // SOFTGLIDE_NO_AVX2=1 keeps the board's conversion to the plain paths for
 // the whole process; allowAvx2(false) does so until it is allowed again.
@@ -141,6 +127,28 @@ void convertWithGamma(const std::uint16_t* source, std::uint32_t* target, std::s
   for (std::size_t i = 0; i < count; ++i) {
     target[i] = table[source[i]];
   }
+}
+
+void convertBlocks(const std::uint16_t* source, std::uint32_t* target, const std::uint64_t* blocks, double gamma) {
+  if (gamma != 1.0) {
+    for (int row = 0; row < screenHeight; ++row) {
+      std::uint64_t marked = blocks[row];
+      const std::size_t rowStart = static_cast<std::size_t>(row) * screenWidth;
+      while (marked != 0) {
+        const auto [first, end] = firstRun(marked);
+        const std::size_t offset = rowStart + static_cast<std::size_t>(first) * blockWidth;
+        convertWithGamma(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth, gamma);
+      }
+    }
+    return;
+  }
+#if defined(__x86_64__) || defined(__i386__)
+  if (hasAvx2()) {
+    replicatePictureBlocksAvx2(source, target, blocks);
+    return;
+  }
+#endif
+  replicatePictureBlocks(source, target, blocks);
 }
 
 }  // namespace softglide::detail

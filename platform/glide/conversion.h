@@ -17,8 +17,9 @@ void convertWithoutGamma(const std::uint16_t* source, std::uint32_t* target, std
 // Through the output gamma (1.0: bit replication alone).
 void convertWithGamma(const std::uint16_t* source, std::uint32_t* target, std::size_t count, double gamma);
 
-// The marked 16-pixel blocks of one row (bit i = pixels 16i to 16i+15),
-// through the output gamma; the rest of target is untouched.
-void convertRowBlocks(const std::uint16_t* source, std::uint32_t* target, std::uint64_t blocks, double gamma);
+// The marked 16-pixel blocks of a whole picture (screenWidth x screenHeight
+// words, one mask per memory row, bit i = pixels 16i to 16i+15), through the
+// output gamma; the rest of target is left as it was.
+void convertBlocks(const std::uint16_t* source, std::uint32_t* target, const std::uint64_t* blocks, double gamma);
 
 }  // namespace softglide::detail

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "softglide.h"
 
@@ -59,6 +60,19 @@ double outputGamma() {
     reportIgnored("SST_GAMMA", value, "not a positive decimal number");
   }
   return gamma.value_or(1.0);
+}
+
+// Unset or empty: the default, the 4:3 picture.
+ScaleMode scaleMode() {
+  const char* value = std::getenv("SOFTGLIDE_SCALE");
+  if (value == nullptr || value[0] == '\0') {
+    return ScaleMode::aspect;
+  }
+  const std::optional<ScaleMode> scale = parseScale(value);
+  if (!scale) {
+    reportIgnored("SOFTGLIDE_SCALE", value, "not aspect, integer or fill");
+  }
+  return scale.value_or(ScaleMode::aspect);
 }
 
 }  // namespace
@@ -129,12 +143,26 @@ std::optional<double> parseGamma(const char* text) {
   return value;
 }
 
+std::optional<ScaleMode> parseScale(const char* text) {
+  if (text == nullptr) {
+    return std::nullopt;
+  }
+  const std::pair<const char*, ScaleMode> names[] = {
+      {"aspect", ScaleMode::aspect}, {"integer", ScaleMode::integer}, {"fill", ScaleMode::fill}};
+  for (const auto& [name, mode] : names) {
+    if (std::strcmp(text, name) == 0) {
+      return mode;
+    }
+  }
+  return std::nullopt;
+}
+
 bool boardHidden() {
   return detail::readSwitch("FX_GLIDE_NO_BOARD", "hides the board");
 }
 
 Switches readSwitches() {
-  return {detail::swapIntervalOverride(), detail::outputGamma()};
+  return {detail::swapIntervalOverride(), detail::outputGamma(), detail::scaleMode()};
 }
 
 }  // namespace softglide

@@ -1,5 +1,6 @@
-// Presenting the board's front buffer into its window through GDI,
-// letterboxed to 4:3, showing anew only what changed since the last present.
+// Presenting the board's front buffer into its window through GDI, placed as
+// the scale mode says, showing anew only the pixels that changed since the
+// last present.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <cstdint>
 
 #include "changes.h"
+#include "softglide.h"
 
 namespace softglide::detail {
 
@@ -21,12 +23,20 @@ struct PresenterState {
   int presentsSinceWhole = 0;
 };
 
+// Where the picture lies in a client area of width x height pixels: its
+// window rectangle, which may reach beyond the client area (integer scale
+// in a window smaller than 640x480 shows the middle of the picture).
+struct Placement {
+  int left, top, width, height;
+};
+Placement placePicture(int width, int height, ScaleMode scale);
+
 // Shows picture (screenWidth x screenHeight 5-6-5 words, top memory row
 // first), whose changes since its last whole clear are given, in window,
-// through the output gamma. previous is the picture presented last,
-// unchanged since: where the two are the same, the window already shows the
-// picture.
+// through the output gamma, placed as scale says. previous is the picture
+// presented last, unchanged since: where the two are the same, the window
+// already shows the picture.
 void presentPicture(HWND window, const std::uint16_t* picture, const std::uint16_t* previous,
-                    const BufferChanges& changes, double gamma, PresenterState& presenter);
+                    const BufferChanges& changes, double gamma, ScaleMode scale, PresenterState& presenter);
 
 }  // namespace softglide::detail

@@ -26,5 +26,5 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
   logFrame(state.swaps, state.buffers[front].data(), state.buffers[front].size());
   // The back buffer still holds the picture presented by the last swap.
   presentPicture(state.window, state.buffers[front].data(), state.buffers[state.back].data(), state.changes[front],
-                 state.switches.gamma, state.presenter);
+                 state.switches.gamma, state.switches.scale, state.presenter);
 }

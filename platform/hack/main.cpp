@@ -58,6 +58,7 @@ void endOnStopSignals() {
   if (!given.error.empty()) {
     failStart(given.error);
   }
+  hack::passToBoard(given);
   if (given.target == hack::Options::Target::ownWindow) {
     win32::useSdlDisplay();
   } else {

@@ -2,6 +2,8 @@
 // read once at start-up.
 #include "options.h"
 
+#include <stdlib.h>
+
 namespace hack {
 namespace {
 
@@ -45,6 +47,7 @@ Options parseOptions(const std::vector<std::string>& arguments, const char* envi
   std::string windowId;
   bool windowIdGiven = false;
   std::string stranger;
+  bool scaleGiven = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (isOption(argument, "root")) {
@@ -59,16 +62,28 @@ Options parseOptions(const std::vector<std::string>& arguments, const char* envi
       }
       windowIdGiven = true;
       windowId = arguments[++i];
+    } else if (isOption(argument, "scale")) {
+      options.hack = true;
+      if (i + 1 == arguments.size()) {
+        options.error = "--scale needs a mode (aspect, integer or fill)";
+        return options;
+      }
+      scaleGiven = true;
+      options.scale = arguments[++i];
     } else if (stranger.empty()) {
       stranger = argument;
     }
   }
-  options.hack = root || ownWindow || windowIdGiven;
+  options.hack = root || ownWindow || windowIdGiven || scaleGiven;
   if (!options.hack) {
     return options;  // not started as a hack: the command line stands as it is
   }
   if (!stranger.empty()) {
     options.error = "unknown option '" + stranger + "'";
+    return options;
+  }
+  if (scaleGiven && options.scale != "aspect" && options.scale != "integer" && options.scale != "fill") {
+    options.error = "'" + options.scale + "' is not a scale (aspect, integer or fill)";
     return options;
   }
   if (ownWindow && (root || windowIdGiven)) {
@@ -87,6 +102,12 @@ Options parseOptions(const std::vector<std::string>& arguments, const char* envi
     options.target = root ? Options::Target::root : Options::Target::ownWindow;
   }
   return options;
+}
+
+void passToBoard(const Options& options) {
+  if (!options.scale.empty()) {
+    setenv("SOFTGLIDE_SCALE", options.scale.c_str(), 1);
+  }
 }
 
 }  // namespace hack

@@ -17,6 +17,7 @@
 #include "sdl_keys.h"
 #include "sdl_message_box.h"
 #include "sdl_signals.h"
+#include "sdl_shm.h"
 #include "sdl_x11.h"
 #include "win32/driver.h"
 #include "win32/sdl.h"
@@ -66,6 +67,7 @@ class SdlDisplay final : public Display {
  public:
   explicit SdlDisplay(std::uint32_t foreignWindow) : foreign_(foreignWindow) {}
   ~SdlDisplay() override {
+    shared_.reset();
     if (source_ != nullptr) SDL_FreeSurface(source_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -170,12 +172,28 @@ class SdlDisplay final : public Display {
     return !(wait && !any && lostDisplay());
   }
 
+  // On X11 GDI draws into memory shared with the X server, and the changed
+  // tiles are handed over without waiting for the server (sdl_shm.cpp).
+  // Elsewhere, or where the server cannot share memory with this client,
   // GDI draws straight into the window's own surface (shared memory on
-  // X11) when it is 0x00RRGGBB of the screen's size: no renderer, no
-  // texture upload, no copy. Otherwise (16, 8 or 30-bit screens, or a
-  // surface not yet of the new size) a private buffer stands in and SDL
-  // converts what changed into the surface at present.
+  // X11 too, but shown with a round trip each frame) when it is 0x00RRGGBB
+  // of the screen's size: no renderer, no texture upload, no copy.
+  // Otherwise (16, 8 or 30-bit screens, or a surface not yet of the new
+  // size) a private buffer stands in and SDL converts what changed into the
+  // surface at present.
   Memory screenMemory() override {
+    if (!sharedTried_ && !lostDisplay()) {
+      sharedTried_ = true;
+      shared_ = SharedScreen::open(window_);
+    }
+    if (shared_ != nullptr) {
+      std::size_t pitch = 0;
+      if (std::uint32_t* pixels = shared_->pixels(width_, height_, pitch)) {
+        return {pixels, pitch};
+      }
+      shared_.reset();  // no memory to share at this size: the surface from now on
+      exposed_ = true;
+    }
     SDL_Surface* surface = windowSurface();
     if (surface != nullptr && surface->format->format == SDL_PIXELFORMAT_RGB888 && surface->w == width_ &&
         surface->h == height_ && !SDL_MUSTLOCK(surface)) {
@@ -214,6 +232,19 @@ class SdlDisplay final : public Display {
   bool present(const std::vector<RECT>& changed) override {
     if (lostDisplay()) {
       return false;
+    }
+    if (shared_ != nullptr) {
+      const std::vector<RECT> exposed{RECT{0, 0, width_, height_}};
+      const std::vector<RECT> areas = areasToSend(exposed_ ? exposed : changed, width_, height_);
+      exposed_ = false;
+      shownAreas_.clear();
+      for (const RECT& area : areas) {
+        shownAreas_.push_back({area.left, area.top, area.right - area.left, area.bottom - area.top});
+      }
+      if (!shared_->put(shownAreas_)) {
+        return failed("cannot show the picture");
+      }
+      return true;
     }
     SDL_Surface* surface = windowSurface();
     int width = width_;
@@ -468,6 +499,8 @@ class SdlDisplay final : public Display {
   bool surfaceChecked_ = false;  // whether the window's visual wants putPicture
   bool ownXWindow_ = false;  // made by us on X11 (not adopted from a daemon)
   bool outOfMemory_ = false;  // the picture's buffer could not be had
+  bool sharedTried_ = false;
+  std::unique_ptr<SharedScreen> shared_;  // the screen shared with the X server, when there is one
   std::vector<std::uint32_t> fallback_;
   std::vector<SDL_Rect> shownAreas_;
   SDL_Surface* source_ = nullptr;  // fallback_ as an SDL surface

@@ -51,7 +51,7 @@ var lumvanePage = (function () {
   const queue = [];
   const state = {
     canvas: null, context: null, image: null, width: 0, height: 0, fullscreenAsked: false,
-    boxOpen: false, turnStarted: 0, ended: false,
+    boxOpen: false, turnStarted: 0, ended: false, scale: 'aspect',
   };
   const cost = { turns: 0, busyMilliseconds: 0, canvasMilliseconds: 0 };
   let lastMouse = { x: 0, y: 0 };
@@ -94,6 +94,35 @@ var lumvanePage = (function () {
       y: box.height > 0 ? scale(event.clientY - box.top, box.height, state.height) : 0,
     };
     return lastMouse;
+  }
+
+  // The canvas on the page as the board places its picture in a window
+  // (SOFTGLIDE_SCALE, presenter.cpp), in the window's own pixels (device
+  // pixels): the largest 4:3 rectangle (aspect), the largest whole multiple
+  // of the screen that fits, at least 1x (integer), or all of it (fill),
+  // centred; the browser shows each pixel of it from the canvas pixel under
+  // its centre (image-rendering: pixelated). The page around it is black.
+  function placeCanvas() {
+    if (!state.canvas || state.width <= 0 || state.height <= 0) return;
+    const ratio = window.devicePixelRatio || 1;
+    const width = Math.round(window.innerWidth * ratio), height = Math.round(window.innerHeight * ratio);
+    let shownWidth = width, shownHeight = height;
+    if (state.scale === 'integer') {
+      const factor = Math.max(1, Math.min(Math.floor(width / state.width), Math.floor(height / state.height)));
+      shownWidth = factor * state.width;
+      shownHeight = factor * state.height;
+    } else if (state.scale === 'aspect') {
+      shownHeight = Math.floor(width * 3 / 4);
+      if (shownHeight > height) {
+        shownHeight = height;
+        shownWidth = Math.floor(height * 4 / 3);
+      }
+    }
+    const style = state.canvas.style;
+    style.left = Math.floor((width - shownWidth) / 2) / ratio + 'px';
+    style.top = Math.floor((height - shownHeight) / 2) / ratio + 'px';
+    style.width = shownWidth / ratio + 'px';
+    style.height = shownHeight / ratio + 'px';
   }
 
   function pointParam(point) {
@@ -162,6 +191,7 @@ var lumvanePage = (function () {
     window.addEventListener('wheel', onWheel, { capture: true, passive: false });
     window.addEventListener('contextmenu', (event) => event.preventDefault(), true);
     window.addEventListener('pagehide', () => queue.push([WM_CLOSE, 0, 0]));
+    window.addEventListener('resize', placeCanvas);
   }
 
   // The page's query string: cmd= is the command line's tail (default /s),
@@ -174,6 +204,10 @@ var lumvanePage = (function () {
     query.forEach((value, name) => {
       if (name !== 'cmd') environment.push({ name: name, value: value });
     });
+    // The board reads the same variable and ignores (with a line on the
+    // console) anything but the three modes: so does the page.
+    const scale = query.get('SOFTGLIDE_SCALE');
+    if (scale === 'integer' || scale === 'fill') state.scale = scale;
     // Set to anything but nothing, the frame log goes to the page (runlog.cpp).
     if (query.get('SOFTGLIDE_FRAMES')) window.lumvaneFrames = [];
     module.preRun = (module.preRun || []).concat([() => {
@@ -203,6 +237,7 @@ var lumvanePage = (function () {
       // the page to be composited, which halves the cost of putImageData.
       state.context = state.canvas.getContext('2d', { alpha: false, desynchronized: true });
       state.context.imageSmoothingEnabled = false;
+      placeCanvas();
       state.turnStarted = performance.now();
     },
 

@@ -2,10 +2,59 @@
 // display server copies what changed, not the bounding box of all of it, in
 // few requests.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 #include "win32/driver.h"
 
 namespace win32 {
+
+namespace {
+
+// The touched tiles of a screen: a bit per tile, each row of tiles in whole
+// 64-bit words.
+class TileRows {
+ public:
+  void reset(int columns, int rows) {
+    columns_ = columns;
+    words_ = (columns + 63) / 64;
+    bits_.assign(static_cast<std::size_t>(words_) * static_cast<std::size_t>(rows), 0);
+  }
+
+  // Tiles [first, last] of a row.
+  void mark(int row, int first, int last) {
+    std::uint64_t* line = bits_.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(words_);
+    for (int word = first / 64; word <= last / 64; ++word) {
+      const int low = std::max(first - word * 64, 0);
+      const int high = std::min(last - word * 64, 63);
+      line[word] |= (~std::uint64_t{0} >> (63 - high)) & (~std::uint64_t{0} << low);
+    }
+  }
+
+  // The first tile at or after from in the row that is touched (or, with
+  // flip all ones, untouched); columns when there is none.
+  int next(int row, int from, std::uint64_t flip) const {
+    if (from >= columns_) {
+      return columns_;
+    }
+    const std::uint64_t* line = bits_.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(words_);
+    int word = from / 64;
+    std::uint64_t pending = (line[word] ^ flip) & (~std::uint64_t{0} << (from % 64));
+    while (pending == 0) {
+      if (++word == words_) {
+        return columns_;
+      }
+      pending = line[word] ^ flip;
+    }
+    return std::min(word * 64 + std::countr_zero(pending), columns_);
+  }
+
+ private:
+  int columns_ = 0, words_ = 0;
+  std::vector<std::uint64_t> bits_;
+};
+
+}  // namespace
 
 std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int height, int tile, int joinGap) {
   std::vector<RECT> result;
@@ -14,8 +63,8 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
   }
   const int columns = (width + tile - 1) / tile;
   const int rows = (height + tile - 1) / tile;
-  static std::vector<unsigned char> touched;
-  touched.assign(static_cast<std::size_t>(columns) * rows, 0);
+  static TileRows touched;
+  touched.reset(columns, rows);
   bool any = false;
   for (const RECT& rect : changed) {
     const long long left = std::max<long long>(rect.left, 0);
@@ -27,35 +76,31 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
     }
     any = true;
     for (long long row = top / tile; row <= (bottom - 1) / tile; ++row) {
-      std::fill_n(touched.begin() + static_cast<std::ptrdiff_t>(row * columns + left / tile),
-                  (right - 1) / tile - left / tile + 1, 1);
+      touched.mark(static_cast<int>(row), static_cast<int>(left / tile), static_cast<int>((right - 1) / tile));
     }
   }
   if (!any) {
     return result;
   }
   // Runs of the row above, still open for the rows below to extend.
-  std::vector<std::size_t> open;
-  std::vector<std::size_t> stillOpen;
+  static std::vector<std::size_t> open, stillOpen;
+  open.clear();
+  constexpr std::uint64_t untouched = ~std::uint64_t{0};
   for (int row = 0; row < rows; ++row) {
     stillOpen.clear();
-    const unsigned char* line = touched.data() + static_cast<std::size_t>(row) * columns;
     const LONG top = row * tile;
     const LONG bottom = std::min(top + tile, height);
     std::size_t nextOpen = 0;
-    for (int column = 0; column < columns;) {
-      if (line[column] == 0) {
-        ++column;
-        continue;
-      }
-      const int first = column;
-      for (int end = column; end < columns && end <= column + joinGap; ++end) {
-        if (line[end] != 0) {
-          column = end + 1;
-        }
+    for (int first = touched.next(row, 0, 0); first < columns;) {
+      // A run goes on across at most joinGap untouched tiles.
+      int end = touched.next(row, first, untouched);
+      int following = touched.next(row, end, 0);
+      while (following < columns && following - end <= joinGap) {
+        end = touched.next(row, following, untouched);
+        following = touched.next(row, end, 0);
       }
       const LONG left = first * tile;
-      const LONG right = std::min(column * tile, width);
+      const LONG right = std::min(end * tile, width);
       // Both lists run from left to right: one pass over the open runs.
       while (nextOpen < open.size() && result[open[nextOpen]].left < left) {
         ++nextOpen;
@@ -67,6 +112,7 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
         stillOpen.push_back(result.size());
         result.push_back({left, top, right, bottom});
       }
+      first = following;
     }
     std::swap(open, stillOpen);
   }

@@ -202,6 +202,38 @@ case $scenario in
     close_window
     ;;
 
+  preview-scale)
+    # The other scale modes in a preview window resized under the saver. By
+    # hand: integer in 320x240 is 1x at (-160, -120), the middle of the
+    # picture over all of the window; in 1000x600 1x at ((1000 - 640) / 2,
+    # (600 - 480) / 2) = (180, 60) with black around it. Fill covers 320x240
+    # and 640x240 whole, where 4:3 would leave bars.
+    open_window 320 240
+    start_saver --window-id "$window_id" --scale integer
+    shoot preview-integer-320x240
+    expect_picture 0 0 320 240 "--scale integer at 320x240"
+    tell_window "size 1000 600"
+    sleep 1
+    shoot preview-integer-1000x600
+    expect_black "180x600+0+0" "integer at 1000x600: left bar"
+    expect_black "180x600+820+0" "integer at 1000x600: right bar"
+    expect_black "640x60+180+0" "integer at 1000x600: top bar"
+    expect_black "640x60+180+540" "integer at 1000x600: bottom bar"
+    expect_picture 180 60 640 480 "--scale integer resized to 1000x600"
+    expect_quick_success TERM
+    close_window
+    open_window 320 240
+    start_saver --window-id "$window_id" -scale fill
+    shoot preview-fill-320x240
+    expect_picture 0 0 320 240 "--scale fill at 320x240"
+    tell_window "size 640 240"
+    sleep 1
+    shoot preview-fill-640x240
+    expect_picture 0 0 640 240 "--scale fill resized to 640x240"
+    expect_quick_success TERM
+    close_window
+    ;;
+
   hands-off)
     # The daemon owns the keyboard and the pointer: the saver neither grabs
     # them nor ends on input.
@@ -279,8 +311,18 @@ case $scenario in
     grep -q "^-rwxr-xr-x .* ./usr/libexec/xscreensaver/lumvane\$" <<<"$listing" || fail "the hack is not executable"
     depends=$(dpkg-deb -f "$deb" Depends)
     grep -q "libsdl2-2.0-0" <<<"$depends" || fail "dpkg-shlibdeps did not find SDL2: Depends: $depends"
-    dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/xscreensaver/config/lumvane.xml |
-      grep -q '<command arg="--root"/>' || fail "the settings file does not run the hack with --root"
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/xscreensaver/config/lumvane.xml >"$work/lumvane.xml"
+    grep -q '<command arg="--root"/>' "$work/lumvane.xml" || fail "the settings file does not run the hack with --root"
+    xmllint --noout "$work/lumvane.xml" || fail "the settings file is not well-formed XML"
+    # The scale choice: the default without an argument, the other two
+    # with the hack's own option.
+    choices=$(xmllint --xpath 'string(//select[@id="scale"]/option[1]/@id)' "$work/lumvane.xml")" "
+    choices+=$(xmllint --xpath 'string(//select[@id="scale"]/option[1]/@arg-set)' "$work/lumvane.xml")"|"
+    for mode in integer fill; do
+      choices+=$(xmllint --xpath "string(//select[@id=\"scale\"]/option[@id=\"$mode\"]/@arg-set)" "$work/lumvane.xml")"|"
+    done
+    [[ $choices == "aspect |--scale integer|--scale fill|" ]] || fail "the settings file's scale choice: $choices"
+    echo "ok: the settings file is well-formed and offers aspect (the default), --scale integer and --scale fill"
     dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man6/lumvane.6.gz | gzip -dc |
       grep -q '^\.TH LUMVANE 6 ' || fail "the manual page is not a section 6 page"
     for file in ./usr/share/doc/lumvane/copyright ./usr/share/doc/lumvane/changelog.gz; do
@@ -302,45 +344,58 @@ case $scenario in
 
   xscreensaver)
     home=$(home_of)
-    printf '%s\n' "mode: one" "selected: 0" "lock: False" "fade: False" "unfade: False" "splash: False" \
-      "timeout: 0:30:00" "programs: $installed --root" | as_root tee "$home/.xscreensaver" >/dev/null
-    as_root chown "$user:" "$home/.xscreensaver"
-    # The daemon answers once it has started (within a second on a quiet
-    # machine). Once in CI it never did, before any hack ran and without a
-    # word in its log; so a daemon that has not answered in half a minute is
-    # said so, ended and started once more.
-    for attempt in 1 2; do
-      as_user xscreensaver -no-splash -verbose >"$work/xscreensaver.log" 2>&1 &
-      daemon=$!
-      activated=""
-      for _ in $(seq 1 150); do
-        as_user xscreensaver-command -activate >"$work/activate.log" 2>&1 && { activated=1; break; }
-        kill -0 "$daemon" 2>/dev/null || break
-        sleep 0.2
+    # Twice: as installed, then with the settings file's fill choice as the
+    # settings dialog writes it into the programs line, which fills the
+    # screen with no bars.
+    fill=$(xmllint --xpath 'string(//select[@id="scale"]/option[@id="fill"]/@arg-set)' \
+      /usr/share/xscreensaver/config/lumvane.xml) || fail "no fill choice in the installed settings file"
+    for arguments in "--root" "--root $fill"; do
+      printf '%s\n' "mode: one" "selected: 0" "lock: False" "fade: False" "unfade: False" "splash: False" \
+        "timeout: 0:30:00" "programs: $installed $arguments" | as_root tee "$home/.xscreensaver" >/dev/null
+      as_root chown "$user:" "$home/.xscreensaver"
+      # The daemon answers once it has started (within a second on a quiet
+      # machine). Once in CI it never did, before any hack ran and without a
+      # word in its log; so a daemon that has not answered in half a minute is
+      # said so, ended and started once more.
+      for attempt in 1 2; do
+        as_user xscreensaver -no-splash -verbose >"$work/xscreensaver.log" 2>&1 &
+        daemon=$!
+        activated=""
+        for _ in $(seq 1 150); do
+          as_user xscreensaver-command -activate >"$work/activate.log" 2>&1 && { activated=1; break; }
+          kill -0 "$daemon" 2>/dev/null || break
+          sleep 0.2
+        done
+        [[ -n $activated ]] && break
+        if kill -0 "$daemon" 2>/dev/null; then state="running"; else wait "$daemon"; state="ended with $?"; fi
+        echo "note: attempt $attempt: xscreensaver-command -activate: $(cat "$work/activate.log"); the daemon:" \
+          "$state; the test user's processes: $(pgrep -u "$user" -a | tr '\n' ';'); its log: $(tail -20 "$work/xscreensaver.log")"
+        (( attempt == 2 )) && fail "the XScreenSaver daemon did not take -activate"
+        end_user_processes
       done
-      [[ -n $activated ]] && break
-      if kill -0 "$daemon" 2>/dev/null; then state="running"; else wait "$daemon"; state="ended with $?"; fi
-      echo "note: attempt $attempt: xscreensaver-command -activate: $(cat "$work/activate.log"); the daemon:" \
-        "$state; the test user's processes: $(pgrep -u "$user" -a | tr '\n' ';'); its log: $(tail -20 "$work/xscreensaver.log")"
-      (( attempt == 2 )) && fail "the XScreenSaver daemon did not take -activate"
-      end_user_processes
+      hack=$(wait_hack) || fail "the daemon started no Lumvane: $(cat "$work/xscreensaver.log")"
+      [[ $(command_line "$hack") == "$installed $arguments" ]] || fail "the hack's command line is '$(command_line "$hack")'"
+      window=$(environment_window "$hack")
+      [[ $window == 0x* ]] || fail "XSCREENSAVER_WINDOW is '$window', expected hexadecimal"
+      echo "ok: the daemon runs $hack: $(command_line "$hack") with XSCREENSAVER_WINDOW=$window"
+      sleep 2
+      shoot "xscreensaver${arguments//[ -]/_}"
+      is_finished "$hack" && fail "the hack ended while the screen was blanked: $(cat "$work/xscreensaver.log")"
+      if [[ $arguments == "--root" ]]; then
+        expect_letterboxed_screen "XScreenSaver"
+      else
+        expect_picture 0 0 "$screen_width" "$screen_height" "XScreenSaver with $fill, over the whole screen"
+        lit_left=$(lit "100x${screen_height}+0+0")
+        (( lit_left >= 5 )) || fail "with $fill the left edge of the screen shows $lit_left lit pixels"
+      fi
+      start=$(now_ms)
+      as_user xscreensaver-command -deactivate >/dev/null 2>&1
+      took=$(wait_finished "$hack" $(( 500 - ($(now_ms) - start) ))) || fail "the hack was still running 500 ms after -deactivate"
+      expect_clean_exit "$hack"
+      echo "ok: -deactivate: the hack ended $(( $(now_ms) - start )) ms after the command started"
+      as_user xscreensaver-command -exit >/dev/null 2>&1
+      wait "$daemon"
     done
-    hack=$(wait_hack) || fail "the daemon started no Lumvane: $(cat "$work/xscreensaver.log")"
-    [[ $(command_line "$hack") == "$installed --root" ]] || fail "the hack's command line is '$(command_line "$hack")'"
-    window=$(environment_window "$hack")
-    [[ $window == 0x* ]] || fail "XSCREENSAVER_WINDOW is '$window', expected hexadecimal"
-    echo "ok: the daemon runs $hack: $(command_line "$hack") with XSCREENSAVER_WINDOW=$window"
-    sleep 2
-    shoot xscreensaver
-    is_finished "$hack" && fail "the hack ended while the screen was blanked: $(cat "$work/xscreensaver.log")"
-    expect_letterboxed_screen "XScreenSaver"
-    start=$(now_ms)
-    as_user xscreensaver-command -deactivate >/dev/null 2>&1
-    took=$(wait_finished "$hack" $(( 500 - ($(now_ms) - start) ))) || fail "the hack was still running 500 ms after -deactivate"
-    expect_clean_exit "$hack"
-    echo "ok: -deactivate: the hack ended $(( $(now_ms) - start )) ms after the command started"
-    as_user xscreensaver-command -exit >/dev/null 2>&1
-    wait "$daemon"
     ;;
 
   xsecurelock)

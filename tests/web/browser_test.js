@@ -81,13 +81,19 @@ class Browser {
     fs.rmSync(this.profile, { recursive: true, force: true });
   }
 
-  // A new tab on the URL; its messages to the console are collected.
-  async open(url) {
+  // A new tab on the URL, of the window's size or the one given ({width,
+  // height}, one device pixel a CSS pixel); its messages to the console are
+  // collected.
+  async open(url, size = undefined) {
     const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
     const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
     const page = new Page(this, targetId, sessionId);
     await page.send('Runtime.enable');
     await page.send('Page.enable');
+    if (size) {
+      await page.send('Emulation.setDeviceMetricsOverride',
+                      { width: size.width, height: size.height, deviceScaleFactor: 1, mobile: false });
+    }
     await page.send('Page.navigate', { url });
     return page;
   }
@@ -240,6 +246,51 @@ async function foreignColours(page, file) {
   })()`);
 }
 
+// Where a screenshot shows what the canvas holds, decoded in the page: each
+// screen pixel inside the box (left, top, width, height, in screen pixels)
+// against the canvas pixel under its centre, worked out here, floor((x + 0.5
+// - left) * 640 / width) and the same down; outside the box, black. With
+// exact, only that pixel will do (a whole multiple: the browser has no
+// choice); otherwise the pixel beside it on either axis also does (how a
+// browser rounds a centre that falls on an edge is its own), but no colour
+// the canvas lacks. Returns the counts of pixels that show something else.
+async function samplingFaults(page, file, box, exact) {
+  const data = fs.readFileSync(file).toString('base64');
+  return page.evaluate(`(async () => {
+    const image = await createImageBitmap(await (await fetch('data:image/png;base64,${data}')).blob());
+    const shot = new OffscreenCanvas(image.width, image.height).getContext('2d');
+    shot.drawImage(image, 0, 0);
+    const pixels = shot.getImageData(0, 0, image.width, image.height).data;
+    const canvas = document.getElementById('lumvane-screen');
+    const source = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    const [left, top, width, height] = ${JSON.stringify(box)};
+    const exact = ${exact ? 'true' : 'false'};
+    const colour = (data, i) => (data[i] << 16) | (data[i + 1] << 8) | data[i + 2];
+    const at = (x, y) => colour(source, (Math.min(Math.max(y, 0), canvas.height - 1) * canvas.width +
+                                         Math.min(Math.max(x, 0), canvas.width - 1)) * 4);
+    let inside = 0, wrong = 0, outside = 0, lit = 0;
+    for (let y = 0; y < image.height; ++y) {
+      for (let x = 0; x < image.width; ++x) {
+        const shown = colour(pixels, (y * image.width + x) * 4);
+        if (x < left || x >= left + width || y < top || y >= top + height) {
+          outside += shown !== 0;
+          continue;
+        }
+        inside += 1;
+        lit += shown !== 0;
+        const cx = Math.floor((x + 0.5 - left) * canvas.width / width);
+        const cy = Math.floor((y + 0.5 - top) * canvas.height / height);
+        let match = shown === at(cx, cy);
+        for (let dy = -1; !exact && !match && dy <= 1; ++dy) {
+          for (let dx = -1; !match && dx <= 1; ++dx) match = shown === at(cx + dx, cy + dy);
+        }
+        wrong += !match;
+      }
+    }
+    return { inside, wrong, outside, lit };
+  })()`);
+}
+
 // The canvas's picture back in 5-6-5 words (the page shows each channel by
 // bit replication, so the top bits are the word's), hashed with 64-bit
 // FNV-1a over their little-endian bytes, top row first: the frame log's
@@ -318,6 +369,46 @@ async function main() {
       const framesAfter = await page.evaluate('window.lumvaneFrames.length');
       check('paced: the A key ends it with 65 after the wipe', code === 65 && framesAfter - framesBefore >= 20,
             `exit ${code}, ${framesAfter - framesBefore} frames after the key`);
+      await page.close();
+    }
+
+    // The scale modes on a 1400x1000 page (the query's SOFTGLIDE_SCALE, as
+    // the board reads it): the canvas's box, black around it, and each screen
+    // pixel from the canvas pixel under its centre. Boxes by hand: aspect
+    // floor(1000 * 4 / 3) = 1333 wide at floor((1400 - 1333) / 2) = 33; integer
+    // min(floor(1400 / 640), floor(1000 / 480)) = 2, 1280x960 at (60, 20); fill
+    // all of it; a mode the board ignores (with a line) leaves aspect. A frame
+    // a second, in the noise field that lights pixels everywhere: the
+    // screenshot and the canvas read back show the same frame (tried again
+    // when a swap came between them).
+    const modes = [
+      { value: 'aspect', box: [33, 0, 1333, 1000] },
+      { value: 'integer', box: [60, 20, 1280, 960], exact: true },
+      { value: 'fill', box: [0, 0, 1400, 1000] },
+      { value: 'Fill', box: [33, 0, 1333, 1000], console: 'SOFTGLIDE_SCALE="Fill" ignored' },
+    ];
+    for (const mode of modes) {
+      const page = await browser.open(`${base}?SOFTGLIDE_SCALE=${mode.value}&FX_GLIDE_SWAPINTERVAL=60&SOFTGLIDE_FRAMES=1`,
+                                      { width: 1400, height: 1000 });
+      await page.waitFor('(window.lumvaneFrames || []).length >= 2', 15000);
+      const box = await page.evaluate('(() => { const b = document.getElementById("lumvane-screen")' +
+                                      '.getBoundingClientRect(); return [b.left, b.top, b.width, b.height]; })()');
+      const shot = path.join(outDir, `scale-${mode.value}.png`);
+      let faults = null;
+      for (let attempt = 0; attempt < 4 && !faults; ++attempt) {
+        const before = await page.evaluate('window.lumvaneFrames.length');
+        await page.screenshot(shot);
+        const found = await samplingFaults(page, shot, mode.box, mode.exact === true);
+        if (await page.evaluate('window.lumvaneFrames.length') === before) faults = found;
+      }
+      const said = !mode.console || page.console.some((line) => line.includes(mode.console));
+      check(`SOFTGLIDE_SCALE=${mode.value}: the canvas at ${mode.box.join(',')}, black around it, ` +
+            `${mode.exact ? 'each screen pixel from the canvas pixel under its centre' : 'nearest sampling'}`,
+            JSON.stringify(box) === JSON.stringify(mode.box) && faults !== null && faults.outside === 0 &&
+            faults.wrong === 0 && faults.lit > 1000 && said,
+            `box ${box.join(',')}, ` + (faults ? `${faults.wrong} of ${faults.inside} pixels show another ` +
+            `canvas pixel, ${faults.outside} lit outside, ${faults.lit} lit inside` : 'no still frame') +
+            (said ? '' : `; the console lacks "${mode.console}"`));
       await page.close();
     }
 

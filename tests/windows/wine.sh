@@ -111,6 +111,40 @@ case $scenario in
     (( ${lit%.*} > 200 )) || fail "the picture shows $lit lit pixels"
     echo "ok: LumvaneClass window $found; $lit lit pixels inside the 4:3 picture, black bars"
     ;;
+  scale)
+    # The picture as SOFTGLIDE_SCALE places it on the 1280x800 screen, worked
+    # out by hand: integer, 1x (2x would need 1280x960) at ((1280 - 640) / 2,
+    # (800 - 480) / 2) = (320, 160) with black around it; fill, the whole
+    # screen, lit to its edges. Usage: scale integer|fill
+    mode=$1
+    export SOFTGLIDE_SCALE=$mode
+    start /s
+    wait_window Lumvane $window_wait >/dev/null || { stop; fail "no Lumvane window"; }
+    sleep 1
+    import -window root "$work/screen-$mode.png" || fail "no screenshot"
+    stop
+    shot=$work/screen-$mode.png
+    maxima() { convert "$shot" -crop "$1" +repage -format "%[fx:maxima]" info:; }
+    lit() { convert "$shot" -crop "$1" +repage -threshold 20% -format "%[fx:round(mean*w*h)]" info:; }
+    case $mode in
+      integer)
+        for bar in 320x800+0+0 320x800+960+0 640x160+320+0 640x160+320+640; do
+          [[ $(maxima $bar) == 0 ]] || fail "integer: $bar beside the 640x480 picture is not black"
+        done
+        inside="640x480+320+160"
+        ;;
+      fill)
+        (( $(lit 100x800+0+0) > 5 && $(lit 100x800+1180+0) > 5 )) || fail "fill: the edges of the screen are dark"
+        inside="1280x800+0+0"
+        ;;
+      *) fail "no scale mode $mode here" ;;
+    esac
+    count=$(lit "$inside")
+    (( count > 200 )) || fail "$mode: the picture $inside shows $count lit pixels"
+    around=""
+    [[ $mode == integer ]] && around=", black around it"
+    echo "ok: SOFTGLIDE_SCALE=$mode: the picture fills $inside ($count lit pixels)$around"
+    ;;
   key)
     start /s
     window=$(wait_window Lumvane $window_wait) || { stop; fail "no Lumvane window"; }

@@ -123,12 +123,22 @@ LineIterator startLineIterator(std::int64_t first, std::int64_t second, std::int
 
 // --- The switches in the environment ------------------------------------------
 
+// How the 640x480 picture fills the window (SOFTGLIDE_SCALE), always with
+// nearest sampling: each window pixel shows the picture pixel under its
+// centre, and the presenter paints the rest of the window black.
+enum class ScaleMode {
+  aspect,   // the largest 4:3 rectangle that fits, centred (the default)
+  integer,  // the largest whole multiple of 640x480 that fits (at least 1x), centred
+  fill,     // the whole client area
+};
+
 // What grSstWinOpen reads when it opens the board, as Glide drivers read
 // theirs: a value outside what a switch takes is ignored with one line on
 // standard error (once per variable and value).
 struct Switches {
-  std::optional<int> swapInterval;  // FX_GLIDE_SWAPINTERVAL: overrides the program's
-  double gamma = 1.0;               // SST_GAMMA: output gamma of the presented picture
+  std::optional<int> swapInterval;    // FX_GLIDE_SWAPINTERVAL: overrides the program's
+  double gamma = 1.0;                 // SST_GAMMA: output gamma of the presented picture
+  ScaleMode scale = ScaleMode::aspect;  // SOFTGLIDE_SCALE: how the picture fills the window
 };
 Switches readSwitches();
 
@@ -139,9 +149,11 @@ bool boardHidden();
 // The grammar of the switches, for any text (null: unset). A swap interval
 // is a whole number from 0 to 60 in decimal digits; a switch is "1" (on) or
 // unset, empty or "0" (off); a gamma is a positive decimal number (digits, an
-// optional point and digits, an optional exponent). Anything else: nothing.
+// optional point and digits, an optional exponent); a scale is "aspect",
+// "integer" or "fill", in lower case. Anything else: nothing.
 std::optional<int> parseSwapInterval(const char* text);
 std::optional<bool> parseSwitch(const char* text);
 std::optional<double> parseGamma(const char* text);
+std::optional<ScaleMode> parseScale(const char* text);
 
 }  // namespace softglide

@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# How lumvane /s presents on Xvfb through the SDL display: each scale mode
+# (SOFTGLIDE_SCALE) on a 1280x800 screen and in its window resized to
+# 1000x700, once with MIT-SHM (the screen shared with the server, on a
+# connection of its own) and once on a server without it (SDL's window
+# surface). Each screenshot must show the picture where the mode puts it,
+# lit in all four quarters, and black to the last bit around it; with MIT-SHM
+# the saver holds one more connection to the server than without.
+# Usage: xvfb_present.sh PATH/TO/lumvane
+set -uo pipefail
+saver=$1
+source "$(dirname "$0")/lib/xvfb.sh"
+work=$(mktemp -d)
+# Under the sanitizers: leaks inside system libraries are not ours (as in
+# xvfb_stress.sh).
+export LSAN_OPTIONS=suppressions=$(cd "$(dirname "$0")" && pwd)/lsan-system.supp
+failures=0
+pid=
+trap '[[ -n $pid ]] && kill "$pid" 2>/dev/null; stop_xvfb; rm -rf "$work"' EXIT
+
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
+done
+
+fail() {
+  echo "FAIL: $case: $*"
+  sed 's/^/  saver: /' "$work/stderr" 2>/dev/null | head -10
+  failures=$((failures + 1))
+}
+
+# Where each mode puts the 640x480 picture in a WIDTH x HEIGHT window, worked
+# out by hand: aspect, 800 * 4 / 3 = 1066 wide at (1280 - 1066) / 2 = 107, and
+# in 1000x700 the 933x700 picture at 33; integer, 1x (neither window holds
+# 2x) at (1280 - 640) / 2 = 320, (800 - 480) / 2 = 160, and at 180, 110;
+# fill, all of it.
+box() {
+  case "$1 $2" in
+    "aspect 1280x800") echo "107 0 1066 800" ;;
+    "aspect 1000x700") echo "33 0 933 700" ;;
+    "integer 1280x800") echo "320 160 640 480" ;;
+    "integer 1000x700") echo "180 110 640 480" ;;
+    "fill 1280x800") echo "0 0 1280 800" ;;
+    "fill 1000x700") echo "0 0 1000 700" ;;
+  esac
+}
+
+found_window() { window=$(xdotool search --name '^Lumvane$' 2>/dev/null | head -1); [[ -n $window ]]; }
+wait_window() {
+  for _ in $(seq 1 200); do found_window && return 0; sleep 0.1; done
+  return 1
+}
+
+# Pixels brighter than 15% grey in a WxH+X+Y area of the shot.
+lit() { convert "$shot" -crop "$1" +repage -colorspace Gray -threshold 15% -format "%[fx:round(mean*w*h)]" info:; }
+black() { [[ $(convert "$shot" -crop "$1" +repage -format "%[fx:maxima]" info:) == 0 ]]; }
+
+# The shot of a WIDTH x HEIGHT window shows the picture in the box X Y W H:
+# stars or noise in each quarter of it, nothing anywhere else.
+expect_picture() {
+  local width=$1 height=$2 x=$3 y=$4 w=$5 h=$6 count counts=""
+  for quarter in "0 0" "1 0" "0 1" "1 1"; do
+    set -- $quarter
+    count=$(lit "$((w / 2))x$((h / 2))+$((x + $1 * w / 2))+$((y + $2 * h / 2))")
+    counts+="$count "
+    ((count >= 5)) || { fail "a quarter of the picture at ${w}x${h}+$x+$y shows $count lit pixels"; return; }
+  done
+  local bars=("${x}x${height}+0+0" "$((width - x - w))x${height}+$((x + w))+0" "${w}x${y}+${x}+0"
+              "${w}x$((height - y - h))+${x}+$((y + h))")
+  for bar in "${bars[@]}"; do
+    [[ $bar == 0x* || $bar == *x0+* ]] && continue
+    black "$bar" || { fail "$bar beside the picture is not black"; return; }
+  done
+  # A picture over the whole window (fill) reaches its edges, where 4:3
+  # would leave bars: 107 pixels wide at 1280x800, 33 at 1000x700.
+  if ((x == 0 && w == width)); then
+    local edge=$((width == 1280 ? 107 : 33))
+    for strip in "${edge}x${h}+0+0" "${edge}x${h}+$((width - edge))+0"; do
+      # Not black to the last bit, as a bar is (the fading noise there may
+      # be dimmer than the quarters' threshold).
+      black "$strip" && { fail "the edge $strip of a picture filling the window is black"; return; }
+    done
+  fi
+  echo "ok: $case: the picture at ${w}x${h}+$x+$y (lit in its quarters: $counts), black around it"
+}
+
+connections() { find "/proc/$1/fd" -lname 'socket:*' 2>/dev/null | wc -l; }
+
+declare -A sockets
+for shm in with without; do
+  stop_xvfb
+  if [[ $shm == with ]]; then
+    start_xvfb -screen 0 1280x800x24 || { echo "FAIL: Xvfb did not start"; exit 1; }
+  else
+    start_xvfb -screen 0 1280x800x24 -extension MIT-SHM || { echo "FAIL: Xvfb did not start"; exit 1; }
+  fi
+  for mode in aspect integer fill; do
+    case="$mode, $shm MIT-SHM"
+    echo "== $case"
+    # Now and then SDL cannot start its X11 driver on a busy machine (the
+    # saver then shows "Could not initialize window"), before anything is
+    # presented: the saver is started once more then, and says so.
+    for attempt in 1 2; do
+      SOFTGLIDE_SCALE=$mode "$saver" /s 2>"$work/stderr" &
+      pid=$!
+      wait_window && break
+      kill -KILL "$pid"; wait "$pid" 2>/dev/null; pid=
+      echo "note: $case: no window after 20 s (attempt $attempt): $(tr '\n' ' ' <"$work/stderr")"
+    done
+    if [[ -z $pid ]]; then
+      fail "no window"
+      continue
+    fi
+    sleep 1.5  # the noise field and the first stars
+    sockets[$shm]=$(connections "$pid")
+    shot=$work/screen.png
+    import -window root "$shot" || fail "no screenshot"
+    expect_picture 1280 800 $(box $mode 1280x800)
+    xdotool windowsize "$window" 1000 700
+    sleep 1
+    import -window "$window" "$shot" || fail "no screenshot of the window"
+    [[ $(identify -format "%wx%h" "$shot") == 1000x700 ]] || fail "the window is $(identify -format "%wx%h" "$shot")"
+    expect_picture 1000 700 $(box $mode 1000x700)
+    kill -TERM "$pid"
+    wait "$pid"
+    code=$?
+    pid=
+    [[ $code == 0 ]] || fail "exit code $code after SIGTERM, expected 0"
+    grep -qE "AddressSanitizer|LeakSanitizer|runtime error|win32:|softglide:" "$work/stderr" &&
+      fail "it reported trouble on standard error"
+  done
+done
+
+case="connections"
+if [[ -n ${sockets[with]:-} && -n ${sockets[without]:-} ]]; then
+  if ((sockets[with] == sockets[without] + 1)); then
+    echo "ok: with MIT-SHM the saver holds ${sockets[with]} sockets, without it ${sockets[without]}"
+  else
+    fail "with MIT-SHM ${sockets[with]} sockets, without it ${sockets[without]}: expected one more with it"
+  fi
+fi
+
+if ((failures > 0)); then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "all cases passed"
