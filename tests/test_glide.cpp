@@ -151,20 +151,25 @@ TEST(BlendAndDither, SixBitGreenAndFullLevels) {
   EXPECT_EQ(pixelAt(picture, 255, 7), 0x07E0);  // full green stays full under any threshold
 }
 
-// Every 5-6-5 word, through the presenter's vectorised conversion (odd
-// lengths and offsets included) against plain bit replication.
+// Every 5-6-5 word, through the presenter's conversion (odd lengths and
+// offsets included) against plain bit replication: with AVX2 where the
+// processor has it and on the plain path (vectors, or on 32-bit x86 without
+// SSE2 the bytes of each word through two tables).
 TEST(Present, ConversionOfEveryWord) {
   std::vector<std::uint16_t> words(65536 + 7);
   for (std::size_t i = 0; i < words.size(); ++i) words[i] = static_cast<std::uint16_t>(i * 40503u);
-  std::vector<std::uint32_t> converted(words.size());
-  softglide::convertPicture(words.data() + 3, converted.data(), words.size() - 3);
-  for (std::size_t i = 3; i < words.size(); ++i) {
-    const int w = words[i];
-    const std::uint32_t expected = static_cast<std::uint32_t>(expand5(w >> 11) << 16 |
-                                                              (((w >> 5) & 0x3F) << 2 | ((w >> 5) & 0x3F) >> 4) << 8 |
-                                                              expand5(w & 0x1F));
-    ASSERT_EQ(converted[i - 3], expected) << std::hex << w;
+  for (const bool avx2 : {true, false}) {
+    softglide::allowAvx2(avx2);
+    std::vector<std::uint32_t> converted(words.size());
+    softglide::convertPicture(words.data() + 3, converted.data(), words.size() - 3);
+    for (std::size_t i = 3; i < words.size(); ++i) {
+      const int w = words[i];
+      const std::uint32_t expected = static_cast<std::uint32_t>(
+          expand5(w >> 11) << 16 | (((w >> 5) & 0x3F) << 2 | ((w >> 5) & 0x3F) >> 4) << 8 | expand5(w & 0x1F));
+      ASSERT_EQ(converted[i - 3], expected) << std::hex << w << (avx2 ? " with AVX2" : " on the plain path");
+    }
   }
+  softglide::allowAvx2(true);
 }
 
 TEST(Primitives, PointsSnapToSixteenthsOfAPixel) {

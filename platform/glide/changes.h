@@ -31,11 +31,23 @@ inline std::uint64_t blockBit(int x) {
   return std::uint64_t{1} << (x / blockWidth);
 }
 
+// std::countr_zero of a word that is not zero. 32-bit x86 counts 32 bits at
+// a time: 64 in one go would be a library call.
+[[gnu::always_inline]] inline int lowestBit(std::uint64_t bits) {
+#if defined(__i386__)
+  const auto low = static_cast<std::uint32_t>(bits);
+  return low != 0 ? std::countr_zero(low) : 32 + std::countr_zero(static_cast<std::uint32_t>(bits >> 32));
+#else
+  return std::countr_zero(bits);
+#endif
+}
+
 // The first run of neighbouring set bits in blocks, as [first, end); the
 // run is taken out of blocks.
 [[gnu::always_inline]] inline std::pair<int, int> firstRun(std::uint64_t& blocks) {
-  const int first = std::countr_zero(blocks);
-  const int end = first + std::countr_one(blocks >> first);
+  const int first = lowestBit(blocks);
+  const std::uint64_t clear = ~(blocks >> first);  // zero only when all 64 bits are set
+  const int end = first + (clear == 0 ? 64 : lowestBit(clear));
   blocks &= end < 64 ? ~std::uint64_t{0} << end : 0;
   return {first, end};
 }

@@ -1,6 +1,7 @@
 // Converting the board's 5-6-5 pictures to 0x00RRGGBB: bit replication,
-// eight pixels at a time (with AVX2 where the processor has it), or through
-// the output gamma's table when SST_GAMMA sets one.
+// eight pixels at a time (with AVX2 where the processor has it; by the bytes
+// of each pixel on a processor without a vector unit), or through the output
+// gamma's table when SST_GAMMA sets one.
 #include "conversion.h"
 
 #include <array>
@@ -40,8 +41,8 @@ const std::array<std::uint32_t, 65536>& presentTable(double gamma) {
 
 // Bit replication, eight pixels at a time with the compiler's vector types;
 // the same values as the table without gamma.
-[[gnu::always_inline]] inline void replicateBits(const std::uint16_t* source, std::uint32_t* target,
-                                                 std::size_t count) {
+[[gnu::always_inline]] inline void replicateBitsInVectors(const std::uint16_t* source, std::uint32_t* target,
+                                                          std::size_t count) {
   typedef std::uint16_t Words __attribute__((vector_size(16)));
   typedef std::uint32_t Pixels __attribute__((vector_size(32)));
   std::size_t i = 0;
@@ -64,7 +65,48 @@ const std::array<std::uint32_t, 65536>& presentTable(double gamma) {
   }
 }
 
-// The runs of marked blocks of every memory row.
+#if defined(__i386__) && !defined(__SSE2__)
+// A processor without a vector unit (the Pentium II's x87 and MMX only)
+// would run the vector code above a lane at a time.
+// Bit replication splits by the bytes of a 5-6-5 word instead: red comes
+// from the high byte, blue from the low one, and green's six bits, three
+// from each, replicate into bits that either byte alone decides. So each
+// pixel is two lookups in tables of 256 words, or'd.
+struct ByteTables {
+  std::array<std::uint32_t, 256> high{}, low{};
+};
+
+const ByteTables& byteTables() {
+  static const ByteTables tables = [] {
+    ByteTables made;
+    for (std::uint32_t byte = 0; byte < 256; ++byte) {
+      const std::uint32_t highGreen = (byte & 0x07) << 5 | (byte & 0x07) >> 1;  // green bits 5-3 and 1-0
+      made.high[byte] = (((byte & 0xF8) | byte >> 5) << 16) | highGreen << 8;
+      const std::uint32_t lowGreen = (byte >> 5) << 2;  // green bits 4-2
+      made.low[byte] = lowGreen << 8 | (byte & 0x1F) << 3 | (byte & 0x1F) >> 2;
+    }
+    return made;
+  }();
+  return tables;
+}
+
+[[gnu::always_inline]] inline void replicateBits(const std::uint16_t* source, std::uint32_t* target,
+                                                 std::size_t count) {
+  const ByteTables& tables = byteTables();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t pixel = source[i];
+    target[i] = tables.high[pixel >> 8] | tables.low[pixel & 0xFF];
+  }
+}
+#else
+[[gnu::always_inline]] inline void replicateBits(const std::uint16_t* source, std::uint32_t* target,
+                                                 std::size_t count) {
+  replicateBitsInVectors(source, target, count);
+}
+#endif
+
+// The runs of marked blocks of every memory row, each converted by replicate.
+template <void (*replicate)(const std::uint16_t*, std::uint32_t*, std::size_t)>
 [[gnu::always_inline]] inline void replicateBlocks(const std::uint16_t* source, std::uint32_t* target,
                                                    const std::uint64_t* blocks) {
   for (int row = 0; row < screenHeight; ++row) {
@@ -73,25 +115,25 @@ const std::array<std::uint32_t, 65536>& presentTable(double gamma) {
     while (marked != 0) {
       const auto [first, end] = firstRun(marked);
       const std::size_t offset = rowStart + static_cast<std::size_t>(first) * blockWidth;
-      replicateBits(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+      replicate(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
     }
   }
 }
 
 void replicatePictureBlocks(const std::uint16_t* source, std::uint32_t* target, const std::uint64_t* blocks) {
-  replicateBlocks(source, target, blocks);
+  replicateBlocks<replicateBits>(source, target, blocks);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 // Processors with AVX2 do eight pixels in one register instead of two.
 __attribute__((target("avx2"))) void replicateBitsAvx2(const std::uint16_t* source, std::uint32_t* target,
                                                        std::size_t count) {
-  replicateBits(source, target, count);
+  replicateBitsInVectors(source, target, count);
 }
 
 __attribute__((target("avx2"))) void replicatePictureBlocksAvx2(const std::uint16_t* source, std::uint32_t* target,
                                                                 const std::uint64_t* blocks) {
-  replicateBlocks(source, target, blocks);
+  replicateBlocks<replicateBitsInVectors>(source, target, blocks);
 }
 #endif
 
