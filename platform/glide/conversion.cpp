@@ -105,23 +105,25 @@ const ByteTables& byteTables() {
 }
 #endif
 
-// The runs of marked blocks of every memory row, each converted by replicate.
-template <void (*replicate)(const std::uint16_t*, std::uint32_t*, std::size_t)>
-[[gnu::always_inline]] inline void replicateBlocks(const std::uint16_t* source, std::uint32_t* target,
-                                                   const std::uint64_t* blocks) {
+// Calls convert(offset, count) for each run of marked blocks of every
+// memory row: count pixels from pixel offset of the picture.
+template <typename Convert>
+[[gnu::always_inline]] inline void forEachBlockRun(const std::uint64_t* blocks, Convert convert) {
   for (int row = 0; row < screenHeight; ++row) {
     std::uint64_t marked = blocks[row];
     const std::size_t rowStart = static_cast<std::size_t>(row) * screenWidth;
     while (marked != 0) {
       const auto [first, end] = firstRun(marked);
-      const std::size_t offset = rowStart + static_cast<std::size_t>(first) * blockWidth;
-      replicate(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth);
+      convert(rowStart + static_cast<std::size_t>(first) * blockWidth,
+              static_cast<std::size_t>(end - first) * blockWidth);
     }
   }
 }
 
 void replicatePictureBlocks(const std::uint16_t* source, std::uint32_t* target, const std::uint64_t* blocks) {
-  replicateBlocks<replicateBits>(source, target, blocks);
+  forEachBlockRun(blocks, [=](std::size_t offset, std::size_t count) {
+    replicateBits(source + offset, target + offset, count);
+  });
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -133,7 +135,10 @@ __attribute__((target("avx2"))) void replicateBitsAvx2(const std::uint16_t* sour
 
 __attribute__((target("avx2"))) void replicatePictureBlocksAvx2(const std::uint16_t* source, std::uint32_t* target,
                                                                 const std::uint64_t* blocks) {
-  replicateBlocks<replicateBitsInVectors>(source, target, blocks);
+  // Inlined, so that the vector code is made with AVX2's instructions.
+  forEachBlockRun(blocks, [=](std::size_t offset, std::size_t count) __attribute__((always_inline)) {
+    replicateBitsInVectors(source + offset, target + offset, count);
+  });
 }
 #endif
 
@@ -173,15 +178,9 @@ void convertWithGamma(const std::uint16_t* source, std::uint32_t* target, std::s
 
 void convertBlocks(const std::uint16_t* source, std::uint32_t* target, const std::uint64_t* blocks, double gamma) {
   if (gamma != 1.0) {
-    for (int row = 0; row < screenHeight; ++row) {
-      std::uint64_t marked = blocks[row];
-      const std::size_t rowStart = static_cast<std::size_t>(row) * screenWidth;
-      while (marked != 0) {
-        const auto [first, end] = firstRun(marked);
-        const std::size_t offset = rowStart + static_cast<std::size_t>(first) * blockWidth;
-        convertWithGamma(source + offset, target + offset, static_cast<std::size_t>(end - first) * blockWidth, gamma);
-      }
-    }
+    forEachBlockRun(blocks, [=](std::size_t offset, std::size_t count) {
+      convertWithGamma(source + offset, target + offset, count, gamma);
+    });
     return;
   }
 #if defined(__x86_64__) || defined(__i386__)

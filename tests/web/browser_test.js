@@ -216,10 +216,9 @@ async function screenshotContent(page, file) {
   })()`);
 }
 
-// How many screen pixels of the picture (outside the status line) have a
-// colour that no canvas pixel has: nearest sampling only repeats canvas
-// pixels, any smoothing blends new colours at every edge.
-async function foreignColours(page, file) {
+// Runs body in the page with the screenshot in file decoded as image and
+// its RGBA bytes as pixels, and the canvas's as source.
+function withShot(page, file, body) {
   const data = fs.readFileSync(file).toString('base64');
   return page.evaluate(`(async () => {
     const image = await createImageBitmap(await (await fetch('data:image/png;base64,${data}')).blob());
@@ -228,6 +227,15 @@ async function foreignColours(page, file) {
     const pixels = shot.getImageData(0, 0, image.width, image.height).data;
     const canvas = document.getElementById('lumvane-screen');
     const source = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    ${body}
+  })()`);
+}
+
+// How many screen pixels of the picture (outside the status line) have a
+// colour that no canvas pixel has: nearest sampling only repeats canvas
+// pixels, any smoothing blends new colours at every edge.
+async function foreignColours(page, file) {
+  return withShot(page, file, `
     const palette = new Set();
     for (let i = 0; i < source.length; i += 4) palette.add((source[i] << 16) | (source[i + 1] << 8) | source[i + 2]);
     const scale = image.width / window.innerWidth;
@@ -243,7 +251,7 @@ async function foreignColours(page, file) {
       }
     }
     return { counted, foreign };
-  })()`);
+  `);
 }
 
 // Where a screenshot shows what the canvas holds, decoded in the page: each
@@ -255,14 +263,7 @@ async function foreignColours(page, file) {
 // browser rounds a centre that falls on an edge is its own), but no colour
 // the canvas lacks. Returns the counts of pixels that show something else.
 async function samplingFaults(page, file, box, exact) {
-  const data = fs.readFileSync(file).toString('base64');
-  return page.evaluate(`(async () => {
-    const image = await createImageBitmap(await (await fetch('data:image/png;base64,${data}')).blob());
-    const shot = new OffscreenCanvas(image.width, image.height).getContext('2d');
-    shot.drawImage(image, 0, 0);
-    const pixels = shot.getImageData(0, 0, image.width, image.height).data;
-    const canvas = document.getElementById('lumvane-screen');
-    const source = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  return withShot(page, file, `
     const [left, top, width, height] = ${JSON.stringify(box)};
     const exact = ${exact ? 'true' : 'false'};
     const colour = (data, i) => (data[i] << 16) | (data[i + 1] << 8) | data[i + 2];
@@ -288,7 +289,7 @@ async function samplingFaults(page, file, box, exact) {
       }
     }
     return { inside, wrong, outside, lit };
-  })()`);
+  `);
 }
 
 // The canvas's picture back in 5-6-5 words (the page shows each channel by
