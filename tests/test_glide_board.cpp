@@ -405,9 +405,10 @@ TEST(Present, ChangedPartsShowTheSameAsWholePresents) {
       const IsolatedRun run = runIsolated([mode = mode, width = width, height = height] {
         setenv("SOFTGLIDE_SCALE", mode, 1);
         win32::useHeadlessDisplay(width, height);
-        // Fewer frames on the largest screen (each whole reference is 8
-        // million pixels); two dozen still hold every kind of frame above.
-        drawRandomFramesAndCompare(width, height, width * height > 4'000'000 ? 24 : 90, mode);
+        // Frames by the screen's size, about 25 million window pixels of
+        // whole references a screen (8 million a frame at 4K); never fewer
+        // than two dozen, which still hold every kind of frame above.
+        drawRandomFramesAndCompare(width, height, std::clamp(25'000'000 / (width * height), 24, 90), mode);
       });
       EXPECT_EQ(run["differing"], "0") << mode << " " << width << "x" << height << ": " << run.errorOutput;
     }
