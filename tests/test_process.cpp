@@ -319,7 +319,7 @@ TEST(Capture, ALogThatCannotBeWrittenWholeIsAFailure) {
     const std::string limit = c.environment.find("limited") != std::string::npos ? "trap \"\" XFSZ; ulimit -f 16; " : "";
     const auto start = std::chrono::steady_clock::now();
     const Outcome outcome = run("bash -c '" + limit + c.environment + " exec " + capture + " --out " + scratch +
-                                "/logs --frames 1 --end-after 3000'");
+                                "/logs --frames 1 --end-after 1000'");  // 1,020 lines: more than 16 KB
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(outcome.status, 1) << c.environment << ": " << outcome.output;
     EXPECT_NE(outcome.output.find(c.says), std::string::npos) << c.environment << ": " << outcome.output;
