@@ -19,45 +19,29 @@ constexpr int rowWords = screenWidth / 64;  // a memory row's pixels, one bit ea
 static_assert(screenWidth % 64 == 0 && blockWidth == 16, "a block is a quarter of a word of pixel bits");
 using RowBits = std::array<std::uint64_t, rowWords>;
 
-// Bit i set: pixel i of the 16 differs. The top bit of each 16-bit lane of
-// a ^ b is set where the lane is not zero (adding 0x7FFF to its low bits
-// carries into the top one); the lanes' top bits are then collected side by
-// side. 32-bit x86 takes two pixels to a word (64-bit arithmetic would be
-// done in halves there), other processors four: one multiplication moves
-// the four top bits (bits 15, 31, 47, 63, shifted down to 0, 16, 32, 48) into
-// bits 48 to 51 (each lands on a bit of its own, so nothing carries).
-#if defined(__i386__)
-using Lanes = std::uint32_t;
-constexpr Lanes lowBits = 0x7FFF7FFFu;
-inline std::uint32_t topBits(Lanes tops) {
-  return (tops >> 15 | tops >> 30) & 3u;
-}
-#else
-using Lanes = std::uint64_t;
-constexpr Lanes lowBits = 0x7FFF7FFF7FFF7FFFull;
-inline std::uint32_t topBits(Lanes tops) {
-  return static_cast<std::uint32_t>(((tops >> 15) * 0x0001000200040008ull) >> 48);
-}
-#endif
-constexpr int lanes = sizeof(Lanes) / sizeof(std::uint16_t);
-
+// Bit i set: pixel i of the 16 differs. Four pixels to a 64-bit word: the
+// top bit of each 16-bit lane of a ^ b is set where the lane is not zero,
+// and one multiplication moves the four top bits (bits 15, 31, 47, 63,
+// shifted down to 0, 16, 32, 48) side by side into bits 48 to 51 (each
+// lands on a bit of its own, so nothing carries).
 std::uint32_t differingInBlock(const std::uint16_t* a, const std::uint16_t* b) {
-  Lanes words[2][blockWidth / lanes];
+  constexpr std::uint64_t lowBits = 0x7FFF7FFF7FFF7FFFull;
+  std::uint64_t words[2][blockWidth / 4];
   std::memcpy(words[0], a, sizeof words[0]);
   std::memcpy(words[1], b, sizeof words[1]);
-  Lanes any = 0;
-  for (int i = 0; i < blockWidth / lanes; ++i) {
+  std::uint64_t any = 0;
+  for (int i = 0; i < blockWidth / 4; ++i) {
     any |= words[0][i] ^ words[1][i];
   }
   if (any == 0) {
     return 0;
   }
   std::uint32_t mask = 0;
-#pragma GCC unroll 8
-  for (int i = 0; i < blockWidth / lanes; ++i) {
-    const Lanes difference = words[0][i] ^ words[1][i];
-    const Lanes tops = (((difference & lowBits) + lowBits) | difference) & ~lowBits;
-    mask |= topBits(tops) << (lanes * i);
+#pragma GCC unroll 4
+  for (int i = 0; i < blockWidth / 4; ++i) {
+    const std::uint64_t difference = words[0][i] ^ words[1][i];
+    const std::uint64_t tops = (((difference & lowBits) + lowBits) | difference) & ~lowBits;
+    mask |= static_cast<std::uint32_t>(((tops >> 15) * 0x0001000200040008ull) >> 48) << (4 * i);
   }
   return mask;
 }

@@ -16,14 +16,6 @@
 
 namespace {
 
-// A write to a pipe nobody reads fails on Windows; here it would raise
-// SIGPIPE and end the process (a diagnostic written to a closed standard
-// error, say). Set before main, for every program on this layer.
-const bool brokenPipesFail = [] {
-  signal(SIGPIPE, SIG_IGN);
-  return true;
-}();
-
 // When memory runs out, operator new throws std::bad_alloc and the
 // start-ups say "out of memory". But the exception needs memory of its own:
 // when not even a small block is left (and the runtime's reserve could not be
@@ -42,7 +34,12 @@ void outOfMemory() {
   throw std::bad_alloc();
 }
 
-const bool outOfMemorySaid = [] {
+// Set before main, for every program on this layer: a write to a pipe
+// nobody reads fails, as on Windows, rather than raising SIGPIPE and ending
+// the process (a diagnostic written to a closed standard error, say); memory
+// that runs out is said (above).
+const bool processSettled = [] {
+  signal(SIGPIPE, SIG_IGN);
   std::set_new_handler(outOfMemory);
   return true;
 }();
