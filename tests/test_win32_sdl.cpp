@@ -9,13 +9,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <random>
 #include <utility>
 
 #include "board_host.h"
 
 #include "isolated.h"
+#include "sdl_damage.h"
 #include "sdl_keys.h"
 #include "win32/display.h"
+#include "win32/driver.h"
 #include "win32/sdl.h"
 
 namespace {
@@ -238,6 +241,141 @@ TEST(SdlDisplay, ThePictureFollowsTheWindowSize) {
   EXPECT_EQ(run["top"], std::to_string(0xFFFFFF));
   EXPECT_EQ(run["bottom"], std::to_string(0xFFFFFF));
   EXPECT_EQ(run["below"], "0");
+}
+
+// The tiles shown anew after a present. Known answers worked out by hand on
+// a 100 x 70 screen with 32-pixel tiles (columns 0-31, 32-63, 64-95, 96-99;
+// rows 0-31, 32-63, 64-69), then random rectangles checked pixel by pixel
+// against their plain definition: every changed pixel covered, every tile
+// covered touches a changed rectangle or lies within the joining gap of one
+// in its row, no pixel covered twice.
+TEST(Damage, CoveringTilesKnownAnswersAndRandomRectangles) {
+  using win32::sdl::coveringTiles;
+  struct Case {
+    std::vector<RECT> changed;
+    int joinGap;
+    std::vector<RECT> expected;
+  };
+  const Case cases[] = {
+      {{}, 0, {}},
+      {{{5, 5, 5, 9}}, 0, {}},                                        // empty
+      {{{-50, -50, 0, 70}}, 0, {}},                                   // off screen
+      {{{0, 0, 1, 1}}, 0, {{0, 0, 32, 32}}},                          // one pixel, one tile
+      {{{31, 31, 33, 33}}, 0, {{0, 0, 64, 64}}},                      // the corner of four tiles
+      {{{90, 60, 500, 500}}, 0, {{64, 32, 100, 70}}},                 // cut at the screen's edges
+      {{{0, 0, 10, 10}, {70, 0, 80, 10}}, 0, {{0, 0, 32, 32}, {64, 0, 96, 32}}},  // two runs in one row
+      {{{0, 0, 10, 10}, {70, 0, 80, 10}}, 1, {{0, 0, 96, 32}}},       // joined across one tile
+      {{{0, 0, 10, 10}, {99, 0, 100, 10}}, 1, {{0, 0, 32, 32}, {96, 0, 100, 32}}},  // two tiles apart
+      {{{0, 0, 10, 10}, {99, 0, 100, 10}}, 2, {{0, 0, 100, 32}}},
+      {{{40, 10, 50, 50}, {33, 65, 34, 66}}, 0, {{32, 0, 64, 70}}},   // equal runs of rows merge
+      {{{40, 10, 50, 50}, {0, 65, 34, 66}}, 0, {{32, 0, 64, 64}, {0, 64, 64, 70}}},  // unequal ones do not
+  };
+  const auto same = [](const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::vector<RECT> result = coveringTiles(cases[i].changed, 100, 70, 32, cases[i].joinGap);
+    ASSERT_EQ(result.size(), cases[i].expected.size()) << "case " << i;
+    for (std::size_t j = 0; j < result.size(); ++j) {
+      EXPECT_TRUE(same(result[j], cases[i].expected[j])) << "case " << i << " rectangle " << j;
+    }
+  }
+  std::mt19937 random(17);
+  constexpr int width = 203, height = 117, tile = 16;
+  int faults = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<RECT> changed;
+    const int count = static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) {
+      const LONG left = static_cast<LONG>(random() % 260) - 30, top = static_cast<LONG>(random() % 160) - 20;
+      changed.push_back({left, top, left + static_cast<LONG>(random() % 40), top + static_cast<LONG>(random() % 40)});
+    }
+    std::vector<int> covered(width * height, 0);
+    const int joinGap = trial % 3;
+    for (const RECT& rect : coveringTiles(changed, width, height, tile, joinGap)) {
+      for (LONG y = rect.top; y < rect.bottom; ++y) {
+        for (LONG x = rect.left; x < rect.right; ++x) {
+          ++covered[y * width + x];
+        }
+      }
+    }
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const auto inside = [x, y](const RECT& r, int grow) {
+          return x >= r.left - grow && x < r.right + grow && y >= r.top - grow && y < r.bottom + grow;
+        };
+        bool changedHere = false;
+        bool tileTouched = false;
+        for (const RECT& rect : changed) {
+          changedHere |= rect.left < rect.right && rect.top < rect.bottom && inside(rect, 0);
+          const RECT tileRect{x / tile * tile, y / tile * tile, x / tile * tile + tile, y / tile * tile + tile};
+          tileTouched |= rect.left < rect.right && rect.top < rect.bottom && rect.left < tileRect.right &&
+                         rect.right > tileRect.left && rect.top < tileRect.bottom && rect.bottom > tileRect.top;
+        }
+        const int times = covered[y * width + x];
+        // A joined gap covers untouched tiles: only those within joinGap
+        // tiles of a touched one in the same row of tiles.
+        bool nearTouched = tileTouched;
+        for (const RECT& rect : changed) {
+          const int tileLeft = (x / tile - joinGap) * tile, tileRight = (x / tile + joinGap + 1) * tile;
+          nearTouched |= rect.left < rect.right && rect.top < rect.bottom && rect.left < tileRight &&
+                         rect.right > tileLeft && rect.top < y / tile * tile + tile && rect.bottom > y / tile * tile;
+        }
+        faults += times > 1 || (changedHere && times == 0) || (times == 1 && !nearTouched);
+      }
+    }
+  }
+  EXPECT_EQ(faults, 0);
+  const RECT box = win32::boundingBox({{5, 6, 7, 8}, {1, 20, 3, 21}});
+  EXPECT_TRUE(same(box, {1, 6, 7, 21}));
+  EXPECT_TRUE(same(win32::boundingBox({}), {0, 0, 0, 0}));
+}
+
+// What an X server is handed: a request costs as much as copying
+// max(2700, 12000 * 640 * 480 / (width * height)) pixels, so 12000 at
+// 640x480, 12000 / 4 = 3000 at 1280x960 and 2700 from 1080p up (12000 /
+// 6.75 = 1777 there); runs of 16-pixel tiles are joined across up to
+// request / 256 untouched tiles (46 at 640x480, 10 at 4K), and the bounding
+// box is sent instead when request + its area costs less than the tiles.
+TEST(Damage, AreasToSendWeighRequestsAgainstPixels) {
+  EXPECT_EQ(win32::sdl::requestPixels(640, 480), 12000);
+  EXPECT_EQ(win32::sdl::requestPixels(1280, 960), 3000);
+  EXPECT_EQ(win32::sdl::requestPixels(1920, 1080), 2700);
+  EXPECT_EQ(win32::sdl::requestPixels(3840, 2160), 2700);
+  EXPECT_EQ(win32::sdl::requestPixels(1, 1), 12000LL * 640 * 480);
+  EXPECT_EQ(win32::sdl::requestPixels(0, 0), 12000LL * 640 * 480);  // no division by zero
+  const auto same = [](const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  };
+  std::vector<RECT> diagonal;  // one pixel in each of 30 tiles on a diagonal
+  for (LONG k = 0; k < 30; ++k) diagonal.push_back({16 * k, 16 * k, 16 * k + 1, 16 * k + 1});
+  const struct {
+    int width, height;
+    std::vector<RECT> changed;
+    std::vector<RECT> expected;
+  } cases[] = {
+      {640, 480, {}, {}},
+      // Far apart at 1080p: two tiles, 2 * (2700 + 256), against a box of
+      // 1008 x 512 pixels.
+      {1920, 1080, {{0, 0, 1, 1}, {1000, 500, 1001, 501}}, {{0, 0, 16, 16}, {992, 496, 1008, 512}}},
+      // One row at 640x480, tiles 0 and 20 (19 between, at most 46 joined).
+      {640, 480, {{0, 0, 1, 1}, {320, 0, 321, 1}}, {{0, 0, 336, 16}}},
+      // Different rows at 640x480: 2 * 12000 + 512 against 12000 + 608 * 416.
+      {640, 480, {{0, 0, 1, 1}, {600, 400, 601, 401}}, {{0, 0, 16, 16}, {592, 400, 608, 416}}},
+      // Thirty tiles on a diagonal: 30 * (12000 + 256) = 367680 against
+      // 12000 + 480 * 480 = 242400: the box.
+      {640, 480, diagonal, {{0, 0, 480, 480}}},
+      // At 4K a gap of ten untouched tiles is joined, of eleven it is not.
+      {3840, 2160, {{0, 0, 1, 1}, {176, 0, 177, 1}}, {{0, 0, 192, 16}}},
+      {3840, 2160, {{0, 0, 1, 1}, {192, 0, 193, 1}}, {{0, 0, 16, 16}, {192, 0, 208, 16}}},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::vector<RECT> result = win32::sdl::areasToSend(cases[i].changed, cases[i].width, cases[i].height);
+    ASSERT_EQ(result.size(), cases[i].expected.size()) << "case " << i;
+    for (std::size_t j = 0; j < result.size(); ++j) {
+      EXPECT_TRUE(same(result[j], cases[i].expected[j])) << "case " << i << " rectangle " << j;
+    }
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+#include "sdl_damage.h"
 #include "sdl_keys.h"
 #include "sdl_message_box.h"
 #include "sdl_signals.h"
@@ -143,7 +144,6 @@ class SdlDisplay final : public Display {
     }
   }
 
-  void beginGetMessage(int, std::deque<InputEvent>&) override {}
 
   bool collectInput(std::deque<InputEvent>& input, bool wait) override {
     if (shown_ && ownXWindow_ && !lostDisplay()) {

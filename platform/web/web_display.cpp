@@ -72,7 +72,6 @@ class WebDisplay final : public Display {
 
   void setCursorVisible(bool visible) override { lumvane_page_set_cursor(visible); }
 
-  void beginGetMessage(int, std::deque<InputEvent>&) override {}
 
   bool collectInput(std::deque<InputEvent>& input, bool wait) override {
     while (!takeFromPage(input) && wait) {

@@ -1,6 +1,7 @@
 // The display seam: which display the layer uses, what back ends share
 // (key messages, the close request), and the calls that go straight to the
 // display.
+#include <algorithm>
 #include <cstdio>
 
 #include "internal.h"
@@ -18,7 +19,6 @@ class NoDisplay final : public Display {
   int height() const override { return 0; }
   void setWindowShown(bool, const std::string&) override {}
   void setCursorVisible(bool) override {}
-  void beginGetMessage(int, std::deque<InputEvent>&) override {}
   bool collectInput(std::deque<InputEvent>&, bool wait) override { return !wait; }
   Memory screenMemory() override { return {nullptr, 0}; }
   bool present(const std::vector<RECT>&) override { return false; }
@@ -59,6 +59,19 @@ InputEvent keyMessage(UINT virtualKey, unsigned scanCode, bool release, bool alt
   if (release) bits |= 1u << 31;
   const UINT message = system ? (release ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (release ? WM_KEYUP : WM_KEYDOWN);
   return {message, virtualKey, static_cast<LPARAM>(bits)};
+}
+
+RECT boundingBox(const std::vector<RECT>& rectangles) {
+  RECT box{0, 0, 0, 0};
+  for (const RECT& rect : rectangles) {
+    if (box.left >= box.right) {
+      box = rect;
+      continue;
+    }
+    box = {std::min(box.left, rect.left), std::min(box.top, rect.top), std::max(box.right, rect.right),
+           std::max(box.bottom, rect.bottom)};
+  }
+  return box;
 }
 
 bool postCloseRequest() {

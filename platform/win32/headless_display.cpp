@@ -37,12 +37,10 @@ class HeadlessDisplay final : public Display {
   void setWindowShown(bool, const std::string&) override {}
   void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
 
-  void beginGetMessage(int call, std::deque<InputEvent>& input) override {
-    deliverUpTo(call, input);
-  }
-
-  // Waiting ends with the next scripted input, delivered early.
+  // Input scripted for this GetMessageA call or an earlier one has
+  // arrived; waiting ends with the next scripted input, delivered early.
   bool collectInput(std::deque<InputEvent>& input, bool wait) override {
+    deliverUpTo(getMessageCalls(), input);
     if (!wait) {
       return true;
     }

@@ -38,6 +38,9 @@ std::vector<Window*> allWindows();
 // before the message is retrieved: WM_SETCURSOR first.
 void sendSetCursor(Window& window, UINT mouseMessage);
 
+// How many times GetMessageA has been called.
+int getMessageCalls();
+
 // A copy of the screen as GDI last drew it, top row first.
 std::vector<std::uint32_t> screenCopy();
 

@@ -130,7 +130,6 @@ extern "C" {
 BOOL WINAPI GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
   ++getMessageCallCount;
   Display& screen = display();
-  screen.beginGetMessage(getMessageCallCount, inputQueue());
   screen.collectInput(inputQueue(), false);
   while (!takeMessage(message, window, filterMin, filterMax, true)) {
     if (!screen.collectInput(inputQueue(), true)) {

@@ -1,8 +1,8 @@
 // The seam between the Win32 subset and its display back ends (the headless
 // screen here, the SDL2 window in platform/sdl, the page's canvas in
 // platform/web): what a display gives the layer, what every back end shares
-// (key messages, the desktop's close request, which screen areas to hand
-// over), and how a program picks its display before the first window.
+// (key messages, the desktop's close request), and how a program picks its
+// display before the first window.
 #pragma once
 
 #include <windows.h>
@@ -37,8 +37,6 @@ class Display {
   // The screen's content follows the top-level window that is shown.
   virtual void setWindowShown(bool shown, const std::string& title) = 0;
   virtual void setCursorVisible(bool visible) = 0;
-  // Called at the start of every GetMessageA call with its number.
-  virtual void beginGetMessage(int call, std::deque<InputEvent>& input) = 0;
   // Adds whatever input has arrived; when wait is set, blocks until some
   // has. Returns false when waiting could never end.
   virtual bool collectInput(std::deque<InputEvent>& input, bool wait) = 0;
@@ -78,24 +76,7 @@ bool postCloseRequest();
 // again, and are to be painted anew.
 void screenResized(int oldWidth, int oldHeight, int width, int height);
 
-// Rectangles that together cover every pixel of the given ones inside the
-// screen [0, width) x [0, height), made of whole tiles of the grid with
-// tile x tile pixels (cut at the screen's edges): each row of tiles gives one
-// rectangle per run of touched tiles, runs apart by at most joinGap
-// untouched tiles joined, and equal runs of rows that follow one another
-// become one rectangle. No pixel is covered twice. Empty when nothing on
-// screen changed.
-std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int height, int tile, int joinGap = 0);
-
 // The bounding box of the rectangles (empty when there are none).
 RECT boundingBox(const std::vector<RECT>& rectangles);
-
-// What an X server is best handed of a width x height screen after the
-// given rectangles changed: the changed 16-pixel tiles, runs of them joined
-// across small gaps, or their bounding box alone, whichever costs the server
-// least, a request costing as much as copying requestPixels(width, height)
-// pixels. Empty when nothing on screen changed.
-std::vector<RECT> areasToSend(const std::vector<RECT>& changed, int width, int height);
-long long requestPixels(int width, int height);
 
 }  // namespace win32

@@ -5,9 +5,10 @@
 #include <bit>
 #include <cstdint>
 
+#include "sdl_damage.h"
 #include "win32/driver.h"
 
-namespace win32 {
+namespace win32::sdl {
 
 namespace {
 
@@ -119,19 +120,6 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
   return result;
 }
 
-RECT boundingBox(const std::vector<RECT>& rectangles) {
-  RECT box{0, 0, 0, 0};
-  for (const RECT& rect : rectangles) {
-    if (box.left >= box.right) {
-      box = rect;
-      continue;
-    }
-    box = {std::min(box.left, rect.left), std::min(box.top, rect.top), std::max(box.right, rect.right),
-           std::max(box.bottom, rect.bottom)};
-  }
-  return box;
-}
-
 long long requestPixels(int width, int height) {
   // Chosen with Xvfb under callgrind, where 2700 gave the fewest
   // instructions at 1080p and 4K, and 12000 at 640x480, whose screen stays
@@ -155,4 +143,4 @@ std::vector<RECT> areasToSend(const std::vector<RECT>& changed, int width, int h
   return areas;
 }
 
-}  // namespace win32
+}  // namespace win32::sdl
