@@ -148,12 +148,14 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
   // Memory for the buffers that cannot be had is a screen that cannot be
   // opened, as on a card without the memory.
   try {
-    for (auto& buffer : state.buffers) {
-      buffer.assign(static_cast<std::size_t>(screenWidth) * screenHeight, 0);
+    for (int i = 0; i < 2; ++i) {
+      state.buffers[i].assign(static_cast<std::size_t>(screenWidth) * screenHeight, 0);
+      state.written[i].reset(screenWidth, screenHeight, 0, 0, 0);
     }
   } catch (const std::bad_alloc&) {
-    for (auto& buffer : state.buffers) {
-      buffer = {};
+    for (int i = 0; i < 2; ++i) {
+      state.buffers[i] = {};
+      state.written[i] = {};
     }
     return FXFALSE;
   }

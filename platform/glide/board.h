@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
-
-#include "changes.h"
 #include "device/glide.h"
 #include "pacing.h"
 #include "presenter.h"
 #include "softglide.h"
+#include "spans.h"
 #include "trace.h"
 
 namespace softglide::detail {
@@ -24,6 +23,14 @@ struct CombineUnit {
   GrCombineOther_t other = GR_COMBINE_OTHER_ITERATED;
   bool invert = false;
 };
+// A clear colour dithered: one row of the buffer's width for each of the
+// four memory-row phases of the dither matrix; kept for the next clear in
+// the same colour.
+struct ClearRows {
+  int red = -1, green = -1, blue = -1;
+  std::array<std::vector<std::uint16_t>, 4> rows;
+};
+
 
 struct Board {
   bool initialized = false;
@@ -33,7 +40,8 @@ struct Board {
   GrOriginLocation_t origin = GR_ORIGIN_LOWER_LEFT;
   std::array<std::vector<std::uint16_t>, 2> buffers;
   int back = 1;
-  std::array<BufferChanges, 2> changes;  // both buffers start black, as cleared to black
+  std::array<WrittenSpans, 2> written;  // both buffers start black, as cleared to black
+  ClearRows clearRows;
   int clipMinX = 0, clipMinY = 0, clipMaxX = screenWidth, clipMaxY = screenHeight;
   CombineUnit color;
   CombineUnit alpha;
@@ -74,7 +82,7 @@ inline int memoryRow(int y) {
 
 // The back buffer's pixel at memory row and column x, marked as written.
 inline std::uint16_t& backPixel(Board& state, int row, int x) {
-  state.changes[state.back].blocks[row] |= blockBit(x);
+  state.written[state.back].mark(row, x);
   return state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + x];
 }
 

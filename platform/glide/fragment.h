@@ -41,7 +41,7 @@ inline bool usualState(const Board& state) {
 // so that its pixels need nothing else of the board.
 struct UsualWriter {
   std::uint16_t* pixels;  // the back buffer, memory row by memory row
-  std::uint64_t* blocks;  // its changed blocks, per memory row
+  WrittenSpans* written;  // what was written in it
   bool lowerLeft;         // the origin: memory row 479 - y, else y
   bool blend;             // source-alpha blending, else none
   bool fog;               // table fog, else none
@@ -51,7 +51,7 @@ struct UsualWriter {
 
 inline UsualWriter usualWriter(Board& state) {
   return {state.buffers[state.back].data(),
-          state.changes[state.back].blocks.data(),
+          &state.written[state.back],
           state.origin == GR_ORIGIN_LOWER_LEFT,
           state.blendSource == GR_BLEND_SRC_ALPHA,
           state.fogMode == GR_FOG_WITH_TABLE,
@@ -81,7 +81,7 @@ inline UsualWriter usualWriter(Board& state) {
 // (x, y) in application coordinates inside the clip window; alpha 0-255.
 [[gnu::always_inline]] inline void blendAndStore(const UsualWriter& writer, int x, int y, Shaded color, int alpha) {
   const int row = writer.lowerLeft ? screenHeight - 1 - y : y;
-  writer.blocks[row] |= blockBit(x);
+  writer.written->mark(row, x);
   std::uint16_t& target = writer.pixels[static_cast<std::size_t>(row) * screenWidth + x];
   if (writer.blend) {
     const std::uint16_t dest = target;
@@ -90,6 +90,47 @@ inline UsualWriter usualWriter(Board& state) {
     color.b = blendOver(color.b, pixel::blue8(dest), alpha);
   }
   target = pixel::ditherTo565(color.r, color.g, color.b, x, row);
+}
+
+// The memory row of application row y.
+[[gnu::always_inline]] inline int memoryRowOf(const UsualWriter& writer, int y) {
+  return writer.lowerLeft ? screenHeight - 1 - y : y;
+}
+
+// A grey colour (all three channels level) blended over the pixel at
+// memory row and column x as blendAndStore does, not marked as written:
+// onto black, the usual background, the three channels stay alike and the
+// pixel is one look-up.
+[[gnu::always_inline]] inline void blendGreyUnmarked(const UsualWriter& writer, int x, int row, int level, int alpha) {
+  std::uint16_t& target = writer.pixels[static_cast<std::size_t>(row) * screenWidth + x];
+  if (!writer.blend) {
+    target = pixel::greyTo565(level, x, row);
+    return;
+  }
+  const std::uint16_t dest = target;
+  if (dest == 0) {
+    target = pixel::greyTo565(blendOver(level, 0, alpha), x, row);
+    return;
+  }
+  target = pixel::ditherTo565(blendOver(level, pixel::red8(dest), alpha), blendOver(level, pixel::green8(dest), alpha),
+                              blendOver(level, pixel::blue8(dest), alpha), x, row);
+}
+
+// (x, y) in application coordinates, marked as written.
+[[gnu::always_inline]] inline void blendGreyAndStore(const UsualWriter& writer, int x, int y, int level, int alpha) {
+  const int row = memoryRowOf(writer, y);
+  writer.written->mark(row, x);
+  blendGreyUnmarked(writer, x, row, level, alpha);
+}
+
+// Whether fog keeps a grey colour grey: no fog, or a grey fog colour.
+inline bool fogKeepsGrey(const UsualWriter& writer) {
+  return !writer.fog || (writer.fogRed == writer.fogGreen && writer.fogGreen == writer.fogBlue);
+}
+
+// A grey level through the fog, for fogKeepsGrey.
+[[gnu::always_inline]] inline int fogGrey(const UsualWriter& writer, int level, std::uint32_t depth) {
+  return writer.fog ? pixel::applyFog(level, writer.fogRed, pixel::fogFactor(writer.fogTable, depth)) : level;
 }
 
 [[gnu::always_inline]] inline void writeFragment(int x, int y, const Fragment& fragment) {

@@ -91,6 +91,29 @@ inline std::uint16_t ditherTo565(int red, int green, int blue, int column, int r
   return static_cast<std::uint16_t>((ditherLevels.five[threshold][red] << 11) |
                                     (ditherLevels.six[threshold][green] << 5) | ditherLevels.five[threshold][blue]);
 }
+// ditherTo565 of grey levels, three channels alike: a word per threshold and
+// level, so that a grey pixel is one look-up.
+struct GreyWords {
+  std::uint16_t words[16][256];
+};
+
+constexpr GreyWords makeGreyWords() {
+  GreyWords grey{};
+  for (int threshold = 0; threshold < 16; ++threshold) {
+    for (int value = 0; value < 256; ++value) {
+      const std::uint32_t five = dither5(value, threshold);
+      grey.words[threshold][value] = static_cast<std::uint16_t>(five << 11 | dither6(value, threshold) << 5 | five);
+    }
+  }
+  return grey;
+}
+
+inline constexpr GreyWords greyWords = makeGreyWords();
+
+inline std::uint16_t greyTo565(int level, int column, int row) {
+  return greyWords.words[ditherMatrix[row & 3][column & 3]][level];
+}
+
 
 // 5-6-5 back to 8 bits per channel by bit replication.
 inline int red8(std::uint16_t pixel) {

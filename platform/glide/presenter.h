@@ -1,42 +1,47 @@
 // Presenting the board's front buffer into its window through GDI, placed as
-// the scale mode says, showing anew only the pixels that changed since the
-// last present.
+// the scale mode says, handing over only the pixels that can have changed
+// since the last present.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-
-#include "changes.h"
+#include <vector>
+#include "conversion.h"
+#include "gathering.h"
+#include "scaling.h"
 #include "softglide.h"
+#include "spans.h"
 
 namespace softglide::detail {
+// A picture of the board: its pixels (top memory row first) and what was
+// written in it since its last whole clear.
+struct PictureView {
+  const std::uint16_t* pixels;
+  const WrittenSpans& written;
+};
 
-// What the window shows, as the presenter left it.
+// What the window shows, as the presenter left it, and what the presenter
+// keeps from one present to the next.
 struct PresenterState {
   int paintedWidth = -1;  // the window size whose bars are painted
   int paintedHeight = -1;
-  // What the presented picture shows: the changes of the buffer presented
-  // last, as they were then (valid after the first present).
-  bool presented = false;
-  BufferChanges shown;
-  int presentsSinceWhole = 0;
-};
-
-// Where the picture lies in a client area of width x height pixels: its
-// window rectangle, which may reach beyond the client area (integer scale
-// in a window smaller than 640x480 shows the middle of the picture).
-struct Placement {
-  int left, top, width, height;
+  bool presented = false;  // the window shows the picture presented last
+  bool obscured = false;   // part of the window was hidden at the last present
+  Converter converter;
+  WindowPicture windowPicture;
+  SpanGatherer gatherer;
+  CallGroups groups;
+  std::vector<PictureRect> written;  // this present's rectangles of picture pixels
+  std::vector<RECT> shown;           // and of window pixels
+  std::vector<unsigned char> regionData;
 };
 Placement placePicture(int width, int height, ScaleMode scale);
-
-// Shows picture (screenWidth x screenHeight 5-6-5 words, top memory row
-// first), whose changes since its last whole clear are given, in window,
-// through the output gamma, placed as scale says. previous is the picture
-// presented last, unchanged since: where the two are the same, the window
-// already shows the picture.
-void presentPicture(HWND window, const std::uint16_t* picture, const std::uint16_t* previous,
-                    const BufferChanges& changes, double gamma, ScaleMode scale, PresenterState& presenter);
+// Shows picture in window, through the output gamma, placed as scale says.
+// previous is the picture presented last, unchanged since: where neither
+// was written since their clears (in the same colour), the window already
+// shows the picture.
+void presentPicture(HWND window, const PictureView& picture, const PictureView& previous, double gamma, ScaleMode scale,
+                    PresenterState& presenter);
 
 }  // namespace softglide::detail

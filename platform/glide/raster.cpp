@@ -50,6 +50,92 @@ void writeBandPixel(int major, int minor, int red, int green, int blue, int alph
   writeFragmentGeneral(xMajor ? major : minor, xMajor ? minor : major, Fragment{red, green, blue, alpha, depth});
 }
 
+// drawGreyBand where pixels may lie outside the clip window: each is checked.
+template <bool xMajor>
+void drawClippedGreyBand(const UsualWriter& writer, int first, int end, Stepped minor, Stepped grey, Stepped alpha,
+                         LineIterator oow, int minorLow, int minorHigh) {
+  for (int major = first; major < end; ++major) {
+    const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
+    const int lower = centred >> 16;
+    const int fraction = centred & 0xFFFF;
+    const bool lowerInside = lower >= minorLow && lower < minorHigh;
+    const bool upperInside = fraction != 0 && lower + 1 >= minorLow && lower + 1 < minorHigh;
+    if (lowerInside || upperInside) {
+      const int a = level(alpha.value);
+      const int color = fogGrey(writer, level(grey.value), pixel::fogDepth(oow.value));
+      if (lowerInside) {
+        blendGreyAndStore(writer, xMajor ? major : lower, xMajor ? lower : major, color,
+                          (a * (0x10000 - fraction)) >> 16);
+      }
+      if (upperInside) {
+        blendGreyAndStore(writer, xMajor ? major : lower + 1, xMajor ? lower + 1 : major, color, (a * fraction) >> 16);
+      }
+    }
+    minor.value += minor.step;
+    grey.value += grey.step;
+    alpha.value += alpha.step;
+    oow.value += oow.step;
+  }
+}
+
+// The band of a grey line in the usual state, from column first to end
+// with the parameters started there: as drawLineBand's loop, with one grey
+// level for the three channels. Where every column's two pixels lie inside
+// the clip window on the minor axis (the usual case), they are not checked,
+// and what is written is marked a run at a time: along an x-major band the
+// two rows it covers stay the same for several columns.
+template <bool xMajor>
+void drawGreyBand(const UsualWriter& writer, int first, int end, Stepped minor, Stepped grey, Stepped alpha,
+                  LineIterator oow, int minorLow, int minorHigh) {
+  const std::int32_t lastCentred = minor.value + (end - 1 - first) * minor.step - 0x8000;
+  const int lowest = std::min(minor.value - 0x8000, lastCentred) >> 16;
+  const int highest = std::max(minor.value - 0x8000, lastCentred) >> 16;
+  if (lowest < minorLow || highest + 1 >= minorHigh) {
+    drawClippedGreyBand<xMajor>(writer, first, end, minor, grey, alpha, oow, minorLow, minorHigh);
+    return;
+  }
+  WrittenSpans& written = *writer.written;
+  int runLower = (minor.value - 0x8000) >> 16;  // the rows of the run of columns from runFirst
+  int runFirst = first;
+  for (int major = first; major < end; ++major) {
+    const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
+    const int lower = centred >> 16;
+    const int fraction = centred & 0xFFFF;
+    const int a = level(alpha.value);
+    const int color = fogGrey(writer, level(grey.value), pixel::fogDepth(oow.value));
+    const int lowerAlpha = (a * (0x10000 - fraction)) >> 16;
+    const int upperAlpha = (a * fraction) >> 16;
+    if constexpr (xMajor) {
+      if (lower != runLower) {
+        written.markRun(memoryRowOf(writer, runLower), runFirst, major);
+        written.markRun(memoryRowOf(writer, runLower + 1), runFirst, major);
+        runLower = lower;
+        runFirst = major;
+      }
+      blendGreyUnmarked(writer, major, memoryRowOf(writer, lower), color, lowerAlpha);
+      if (fraction != 0) {
+        blendGreyUnmarked(writer, major, memoryRowOf(writer, lower + 1), color, upperAlpha);
+      }
+    } else {
+      const int row = memoryRowOf(writer, major);
+      written.markPair(row, lower);
+      blendGreyUnmarked(writer, lower, row, color, lowerAlpha);
+      if (fraction != 0) {
+        blendGreyUnmarked(writer, lower + 1, row, color, upperAlpha);
+      }
+    }
+    minor.value += minor.step;
+    grey.value += grey.step;
+    alpha.value += alpha.step;
+    oow.value += oow.step;
+  }
+  if constexpr (xMajor) {
+    written.markRun(memoryRowOf(writer, runLower), runFirst, end);
+    written.markRun(memoryRowOf(writer, runLower + 1), runFirst, end);
+  }
+}
+
+
 // The band along the major axis u, from the end with the lower u to the
 // other: the columns c with lowU <= 16c + 8 < highU inside the clip window,
 // each parameter started at the first of them. A column's two pixels lie
@@ -61,7 +147,8 @@ void drawLineBand(const FixedVertex& low, const FixedVertex& high) {
   Board& state = board();
   const std::int32_t lowU = xMajor ? low.x : low.y;
   const std::int32_t highU = xMajor ? high.x : high.y;
-  const int first = std::max((lowU + 7) >> 4, xMajor ? state.clipMinX : state.clipMinY);  // 16c + 8 >= lowU
+  const int first = std::max((lowU + 7) >> 4,
+                             xMajor ? state.clipMinX : state.clipMinY);  // 16c + 8 >= lowU
   const int end = std::min((highU + 7) >> 4, xMajor ? state.clipMaxX : state.clipMaxY);
   if (first >= end) {
     return;
@@ -82,6 +169,10 @@ void drawLineBand(const FixedVertex& low, const FixedVertex& high) {
   const int minorHigh = xMajor ? state.clipMaxY : state.clipMaxX;
   const bool usual = usualState(state);
   const UsualWriter writer = usualWriter(state);
+  if (usual && grey && fogKeepsGrey(writer)) {
+    drawGreyBand<xMajor>(writer, first, end, minor, red, alpha, oow, minorLow, minorHigh);
+    return;
+  }
   for (int major = first; major < end; ++major) {
     const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
     const int lower = centred >> 16;
@@ -180,6 +271,24 @@ void drawAntiAliasedPoint(const GrVertex& vertex) {
     }
   }
 }
+// The clear colour dithered, one row for each memory-row phase: made when
+// the colour changes.
+const ClearRows& ditheredRows(Board& state, int red, int green, int blue) {
+  ClearRows& pattern = state.clearRows;
+  if (pattern.red != red || pattern.green != green || pattern.blue != blue) {
+    for (int phase = 0; phase < 4; ++phase) {
+      pattern.rows[phase].resize(screenWidth);
+      for (int x = 0; x < screenWidth; ++x) {
+        pattern.rows[phase][x] = pixel::ditherTo565(red, green, blue, x, phase);
+      }
+    }
+    pattern.red = red;
+    pattern.green = green;
+    pattern.blue = blue;
+  }
+  return pattern;
+}
+
 
 }  // namespace
 }  // namespace softglide::detail
@@ -195,59 +304,48 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
   Board& state = board();
   int red = 0, green = 0, blue = 0, unusedAlpha = 0;
   splitColor(color, red, green, blue, unusedAlpha);
-  // One dithered row per memory-row phase, copied into the clip window;
-  // kept for the next clear in the same colour.
-  static std::uint16_t rows[4][screenWidth];
-  static int rowsColor[3] = {-1, -1, -1};
-  if (rowsColor[0] != red || rowsColor[1] != green || rowsColor[2] != blue) {
-    for (int phase = 0; phase < 4; ++phase) {
-      for (int x = 0; x < screenWidth; ++x) {
-        rows[phase][x] = pixel::ditherTo565(red, green, blue, x, phase);
-      }
-    }
-    rowsColor[0] = red;
-    rowsColor[1] = green;
-    rowsColor[2] = blue;
-  }
-  if (state.clipMinX >= state.clipMaxX) {
+  if (state.clipMinX >= state.clipMaxX || state.clipMinY >= state.clipMaxY) {
     return;
   }
-  BufferChanges& changes = state.changes[state.back];
+  const ClearRows& pattern = ditheredRows(state, red, green, blue);
+  WrittenSpans& written = state.written[state.back];
+  std::uint16_t* const buffer = state.buffers[state.back].data();
   const bool wholeScreen =
       state.clipMinX == 0 && state.clipMinY == 0 && state.clipMaxX == screenWidth && state.clipMaxY == screenHeight;
-  if (wholeScreen && changes.red == red && changes.green == green && changes.blue == blue) {
-    // Outside its marked blocks the buffer already holds this clear's
-    // pattern: only those are cleared again.
+  if (wholeScreen && written.red() == red && written.green() == green && written.blue() == blue &&
+      !written.scattered()) {
+    // Outside what was written since, the buffer already holds this clear's
+    // pattern: only that is cleared again.
     for (int row = 0; row < screenHeight; ++row) {
-      std::uint64_t blocks = changes.blocks[row];
-      std::uint16_t* line = &state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth];
-      while (blocks != 0) {
-        const auto [first, end] = firstRun(blocks);
-        std::memcpy(line + first * blockWidth, &rows[row & 3][first * blockWidth],
-                    static_cast<std::size_t>(end - first) * blockWidth * sizeof(std::uint16_t));
+      if (!written.rowWritten(row)) {
+        continue;
       }
+      std::uint16_t* line = buffer + static_cast<std::size_t>(row) * screenWidth;
+      const std::uint16_t* dithered = pattern.rows[row & 3].data();
+      // Runs are short: a loop, not a call of memcpy.
+      written.forEachRun(row, nullptr, [=](int first, int end) {
+        for (int x = first; x < end; ++x) {
+          line[x] = dithered[x];
+        }
+      });
     }
-    changes.blocks.fill(0);
+    written.cleared(red, green, blue);
     return;
   }
   const std::size_t bytes = static_cast<std::size_t>(state.clipMaxX - state.clipMinX) * sizeof(std::uint16_t);
   for (int y = state.clipMinY; y < state.clipMaxY; ++y) {
     const int row = memoryRow(y);
-    std::memcpy(&state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + state.clipMinX],
-                &rows[row & 3][state.clipMinX], bytes);
+    std::memcpy(buffer + static_cast<std::size_t>(row) * screenWidth + state.clipMinX,
+                pattern.rows[row & 3].data() + state.clipMinX, bytes);
   }
-  // A whole-screen clear starts the buffer's changes afresh; a smaller one
-  // is a change like any drawing.
+  // A whole-screen clear starts the buffer's record afresh; a smaller one
+  // is written like any drawing.
   if (wholeScreen) {
-    changes.red = red;
-    changes.green = green;
-    changes.blue = blue;
-    changes.blocks.fill(0);
+    written.cleared(red, green, blue);
     return;
   }
-  const std::uint64_t covered = (blockBit(state.clipMaxX - 1) << 1) - blockBit(state.clipMinX);
   for (int y = state.clipMinY; y < state.clipMaxY; ++y) {
-    changes.blocks[memoryRow(y)] |= covered;
+    written.markRun(memoryRow(y), state.clipMinX, state.clipMaxX);
   }
 }
 
@@ -264,9 +362,19 @@ FX_ENTRY void FX_CALL grDrawPoint(const GrVertex* vertex) {
   }
   const int x = snapPosition(vertex->x) >> 4;
   const int y = snapPosition(vertex->y) >> 4;
-  if (insideClip(board(), x, y)) {
-    writeFragment(x, y, fragmentOf(*vertex));
+  Board& state = board();
+  if (!insideClip(state, x, y)) {
+    return;
   }
+  // Grey points in the usual state, the noise of the opening: one channel.
+  const UsualWriter writer = usualWriter(state);
+  if (usualState(state) && vertex->g == vertex->r && vertex->b == vertex->r && fogKeepsGrey(writer)) {
+    const int grey = level(fixedColor(vertex->r));
+    const int color = writer.fog ? fogGrey(writer, grey, pixel::fogDepth(fixedOow(vertex->oow))) : grey;
+    blendGreyAndStore(writer, x, y, color, level(fixedColor(vertex->a)));
+    return;
+  }
+  writeFragment(x, y, fragmentOf(*vertex));
 }
 
 // The pixels whose centres lie within one pixel of the point on both axes

@@ -25,6 +25,7 @@ FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
   const int front = 1 - state.back;
   logFrame(state.swaps, state.buffers[front].data(), state.buffers[front].size());
   // The back buffer still holds the picture presented by the last swap.
-  presentPicture(state.window, state.buffers[front].data(), state.buffers[state.back].data(), state.changes[front],
-                 state.switches.gamma, state.switches.scale, state.presenter);
+  presentPicture(state.window, {state.buffers[front].data(), state.written[front]},
+                 {state.buffers[state.back].data(), state.written[state.back]}, state.switches.gamma,
+                 state.switches.scale, state.presenter);
 }

@@ -1,37 +1,16 @@
 // The GDI calls that presenting needs: device contexts of windows,
-// StretchDIBits of 32-bit pictures, PatBlt in black, and clip regions made
-// of rectangles. Drawing lands in the screen buffer; releasing the device
-// context shows it on the display.
+// SetDIBitsToDevice of 32-bit pictures, PatBlt in black, and clip regions
+// made of rectangles, with their box. Drawing lands in the screen buffer;
+// releasing the device context shows it on the display.
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <cstring>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
 
 #include "internal.h"
 
 namespace win32::detail {
 namespace {
 
-// Which source column each screen column of the last stretch showed, and
-// where the run of screen columns showing the same source column ends; which
-// source row each screen row showed. Kept for the next stretch with the same
-// geometry, which is every present of a picture.
-struct SourceTable {
-  std::array<long long, 6> key{};
-  std::vector<int> sources;  // by screen column (or row) from the first drawn
-  std::vector<int> runEnds;  // the first index past the run of equal sources
-  // For an enlarging stretch, the eight columns from each one on as source
-  // offsets from its own source, one byte each (0 past the last column):
-  // eight screen pixels never show more than eight source pixels then.
-  bool enlarging = false;
-  std::vector<std::uint64_t> eights;
-};
-SourceTable sourceColumns;
-SourceTable sourceRows;
 std::vector<RECT> changed;  // what drawing touched since the last present
 
 void markChanged(int left, int top, int right, int bottom) {
@@ -53,103 +32,19 @@ struct Area {
   int left, top, right, bottom;  // screen pixels, right and bottom exclusive
 };
 
-// A row of 32-bit pixels without their unused top byte. A plain loop: the
-// compiler makes it vector code where the processor has a vector unit, and
-// leaves it a word at a time where it has none (vector types would be taken
-// apart lane by lane there).
+// A row of 32-bit pixels without their unused top byte, two at a time in a
+// 64-bit word (one instruction each on 64-bit processors, two on 32-bit
+// ones, which have no wider integers without a vector unit).
 void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
+  std::size_t i = 0;
+  for (; i + 2 <= count; i += 2) {
+    std::uint64_t pair;
+    std::memcpy(&pair, source + i, sizeof pair);
+    pair &= 0x00FFFFFF00FFFFFFull;
+    std::memcpy(target + i, &pair, sizeof pair);
+  }
+  if (i < count) {
     target[i] = source[i] & 0x00FFFFFFu;
-  }
-}
-
-// Screen pixels [first, end) of a row, each from the source pixel its
-// column shows, a run of equal columns at a time, without the unused top
-// byte; target holds pixel first.
-void stretchRow(std::uint32_t* target, const std::uint32_t* source, const SourceTable& columns, int first, int end) {
-  const int* sources = columns.sources.data();
-  const int* runEnds = columns.runEnds.data();
-  for (int i = first; i < end;) {
-    const std::uint32_t pixel = source[sources[i]] & 0x00FFFFFFu;
-    const int stop = std::min(runEnds[i], end);
-    for (; i < stop; ++i) {
-      target[i - first] = pixel;
-    }
-  }
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// With AVX2 an enlarged row takes eight screen pixels a step: the eight
-// source pixels from the first one's, put in place by one permutation from
-// the table (the last, partial step stores only what is left). Source pixels
-// are read eight at a time only inside the source row (rowWidth pixels).
-__attribute__((target("avx2"))) void stretchRowAvx2(std::uint32_t* target, const std::uint32_t* source,
-                                                    int rowWidth, const SourceTable& columns, int first, int end) {
-  const int* sources = columns.sources.data();
-  const __m256i noTopByte = _mm256_set1_epi32(0x00FFFFFF);
-  int i = first;
-  for (; i < end; i += 8) {
-    const int from = sources[i];
-    if (from + 8 > rowWidth) {
-      break;
-    }
-    __m256i pixels;
-    std::memcpy(&pixels, source + from, sizeof pixels);
-    __m128i offsets = _mm_setzero_si128();
-    std::memcpy(&offsets, columns.eights.data() + i, sizeof columns.eights[0]);
-    const __m256i placed =
-        _mm256_and_si256(_mm256_permutevar8x32_epi32(pixels, _mm256_cvtepu8_epi32(offsets)), noTopByte);
-    if (end - i >= 8) {
-      std::memcpy(target + (i - first), &placed, sizeof placed);
-    } else {
-      const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-      const __m256i lanesLeft = _mm256_cmpgt_epi32(_mm256_set1_epi32(end - i), lanes);
-      _mm256_maskstore_epi32(reinterpret_cast<int*>(target + (i - first)), lanesLeft, placed);
-    }
-  }
-  if (i < end) {
-    stretchRow(target + (i - first), source, columns, i, end);
-  }
-}
-#endif
-
-void scaleRow(std::uint32_t* target, const std::uint32_t* source, [[maybe_unused]] int rowWidth,
-              const SourceTable& columns, int first, int end) {
-#if defined(__x86_64__) || defined(__i386__)
-  // SOFTGLIDE_NO_AVX2=1 keeps the process to the plain paths, here as in
-  // the software Glide (which reports any other value as ignored).
-  static const bool avx2 = [] {
-    const char* off = std::getenv("SOFTGLIDE_NO_AVX2");
-    return __builtin_cpu_supports("avx2") && (off == nullptr || std::strcmp(off, "1") != 0);
-  }();
-  if (avx2 && columns.enlarging) {
-    stretchRowAvx2(target, source, rowWidth, columns, first, end);
-    return;
-  }
-#endif
-  stretchRow(target, source, columns, first, end);
-}
-
-// A row repeated by vertical scaling (the two never overlap), in copies of
-// a fixed size that the compiler makes a few moves each: eight pixels a
-// step, the last step overlapping the one before.
-void copyRow(std::uint32_t* target, const std::uint32_t* source, int count) {
-  constexpr std::size_t eight = 8 * sizeof *target;
-  if (count >= 8) {
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-      std::memcpy(target + i, source + i, eight);
-    }
-    if (i < count) {
-      std::memcpy(target + count - 8, source + count - 8, eight);
-    }
-  } else if (count >= 4) {
-    std::memcpy(target, source, eight / 2);
-    std::memcpy(target + count - 4, source + count - 4, eight / 2);
-  } else {
-    for (int i = 0; i < count; ++i) {
-      target[i] = source[i];
-    }
   }
 }
 
@@ -157,48 +52,14 @@ void copyRow(std::uint32_t* target, const std::uint32_t* source, int count) {
 // cover, inside [low, high); in 64 bits, so that no argument can overflow.
 void span(long long origin, long long start, long long length, int low, int high, int& first, int& end) {
   first = static_cast<int>(std::clamp(origin + start, static_cast<long long>(low), static_cast<long long>(high)));
-  end = static_cast<int>(std::clamp(origin + start + length, static_cast<long long>(first), static_cast<long long>(high)));
-}
-
-// The source pixel under the centre of destination pixel i (0 <= i < destSize).
-int nearestSource(long long i, int sourceSize, int destSize) {
-  return static_cast<int>((2 * i + 1) * sourceSize / (2 * static_cast<long long>(destSize)));
-}
-
-// The source pixel each screen pixel in [low, high) shows when sourceSize
-// pixels from sourceStart are stretched onto destSize from screen position
-// origin, and the runs of equal ones; kept while the geometry stays.
-void fillSources(SourceTable& table, long long origin, int destSize, int sourceStart, int sourceSize, int low,
-                 int high) {
-  const std::array<long long, 6> key = {origin, destSize, sourceStart, sourceSize, low, high};
-  if (key == table.key && !table.sources.empty()) {
-    return;
-  }
-  table.key = key;
-  const std::size_t count = static_cast<std::size_t>(std::max(high - low, 0));
-  table.sources.resize(count);
-  table.runEnds.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    table.sources[i] = sourceStart + nearestSource(low + static_cast<long long>(i) - origin, sourceSize, destSize);
-  }
-  for (std::size_t i = count; i-- > 0;) {
-    const bool runGoesOn = i + 1 < count && table.sources[i + 1] == table.sources[i];
-    table.runEnds[i] = runGoesOn ? table.runEnds[i + 1] : static_cast<int>(i + 1);
-  }
-  table.enlarging = destSize >= sourceSize;
-  table.eights.assign(table.enlarging ? count : 0, 0);
-  for (std::size_t i = 0; i < table.eights.size(); ++i) {
-    for (std::size_t k = 1; k < 8 && i + k < count; ++k) {
-      table.eights[i] |= static_cast<std::uint64_t>(table.sources[i + k] - table.sources[i]) << (8 * k);
-    }
-  }
+  end = static_cast<int>(
+      std::clamp(origin + start + length, static_cast<long long>(first), static_cast<long long>(high)));
 }
 
 // The part of the screen that a window's client area covers.
 Area visibleArea(const Window& window, const Display& display) {
   return {std::max<int>(window.rect.left, 0), std::max<int>(window.rect.top, 0),
-          std::min<int>(window.rect.right, display.width()),
-          std::min<int>(window.rect.bottom, display.height())};
+          std::min<int>(window.rect.right, display.width()), std::min<int>(window.rect.bottom, display.height())};
 }
 
 // Regions by handle, and the clip region selected into each window's
@@ -261,8 +122,9 @@ void selectClip(HWND window, const std::vector<RECT>& rectangles) {
 // The parts of area that drawing may touch: area itself, or its overlap
 // with each rectangle of the clip region (client coordinates). Valid until
 // the next call.
+std::vector<Area> parts;  // drawableParts' answer
+
 const std::vector<Area>& drawableParts(const Window& window, const Area& area) {
-  static std::vector<Area> parts;
   parts.clear();
   const Clip* clip = clipOf(window.handle);
   if (clip == nullptr) {
@@ -271,7 +133,8 @@ const std::vector<Area>& drawableParts(const Window& window, const Area& area) {
   }
   for (const RECT& rect : clip->rectangles) {
     int left = 0, right = 0, top = 0, bottom = 0;
-    span(window.rect.left, rect.left, static_cast<long long>(rect.right) - rect.left, area.left, area.right, left, right);
+    span(window.rect.left, rect.left, static_cast<long long>(rect.right) - rect.left, area.left, area.right, left,
+         right);
     span(window.rect.top, rect.top, static_cast<long long>(rect.bottom) - rect.top, area.top, area.bottom, top, bottom);
     if (left < right && top < bottom) {
       parts.push_back({left, top, right, bottom});
@@ -323,76 +186,64 @@ int WINAPI ReleaseDC(HWND, HDC context) {
   return 1;
 }
 
-// Nearest-neighbour scaling of a 32-bit BI_RGB picture (top-down when its
-// height is negative) into the window, clipped to the window and the screen.
-// Each screen pixel shows the source pixel under its centre, as Windows'
-// GDI does.
-int WINAPI StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int destHeight,
-                         int xSource, int ySource, int sourceWidth, int sourceHeight,
-                         const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+// A 32-bit BI_RGB picture copied 1:1 into the window, clipped to the window,
+// the screen and the clip region. As on Windows, the bits hold lines scan
+// lines from startScan on, and the source rectangle's top row lies
+// startScan + lines - (ySource + height) rows below the top of those lines
+// (the source y counts from the bottom of the lines, for top-down pictures
+// too). Returns the number of scan lines, or 0 for what it cannot do.
+int WINAPI SetDIBitsToDevice(HDC context, int xDest, int yDest, DWORD width, DWORD height, int xSource, int ySource,
+                             UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
   Window* window = windowOf(context);
   Display* display = openDisplay();
   if (window == nullptr || display == nullptr || bits == nullptr || info == nullptr ||
-      info->bmiHeader.biBitCount != 32 || info->bmiHeader.biCompression != BI_RGB ||
-      usage != DIB_RGB_COLORS || rop != SRCCOPY || destWidth <= 0 || destHeight <= 0 ||
-      sourceWidth <= 0 || sourceHeight <= 0) {
+      info->bmiHeader.biBitCount != 32 || info->bmiHeader.biCompression != BI_RGB || usage != DIB_RGB_COLORS ||
+      info->bmiHeader.biWidth <= 0 || info->bmiHeader.biHeight == 0) {
     return 0;
   }
-  const int imageWidth = info->bmiHeader.biWidth;
-  const int imageHeight = std::abs(info->bmiHeader.biHeight);
+  const long long imageWidth = info->bmiHeader.biWidth;
+  const long long imageHeight = std::abs(static_cast<long long>(info->bmiHeader.biHeight));
   const bool topDown = info->bmiHeader.biHeight < 0;
-  if (xSource < 0 || ySource < 0 || static_cast<long long>(xSource) + sourceWidth > imageWidth ||
-      static_cast<long long>(ySource) + sourceHeight > imageHeight) {
+  if (startScan >= imageHeight) {
     return 0;
   }
-  const auto* pixels = static_cast<const std::uint32_t*>(bits);
+  const long long lineCount = topDown ? lines : std::min<long long>(lines, imageHeight - startScan);
+  // The source rectangle in the lines given, counted from their top row.
+  const long long sourceTop =
+      static_cast<long long>(startScan) + lineCount - (static_cast<long long>(ySource) + height);
+  const long long columnFirst = std::max<long long>(xSource, 0);
+  const long long columnEnd = std::min<long long>(static_cast<long long>(xSource) + width, imageWidth);
+  const long long rowFirst = std::max<long long>(sourceTop, 0);
+  const long long rowEnd = std::min<long long>(sourceTop + height, lineCount);
   const Display::Memory target = display->screenMemory();
   if (target.pixels == nullptr) {
     return 0;  // the display has no memory for the screen
   }
+  if (columnFirst >= columnEnd || rowFirst >= rowEnd) {
+    return static_cast<int>(lineCount);
+  }
+  // Screen pixel (x, y) shows source column x - shiftX and line y - shiftY.
+  const long long shiftX = static_cast<long long>(window->rect.left) + xDest - xSource;
+  const long long shiftY = static_cast<long long>(window->rect.top) + yDest - sourceTop;
   const Area visible = visibleArea(*window, *display);
   Area whole{};
-  span(window->rect.top, yDest, destHeight, visible.top, visible.bottom, whole.top, whole.bottom);
-  span(window->rect.left, xDest, destWidth, visible.left, visible.right, whole.left, whole.right);
-  // Which source column and row each screen column and row shows, worked
-  // out once for a geometry.
-  fillSources(sourceColumns, static_cast<long long>(window->rect.left) + xDest, destWidth, xSource, sourceWidth,
-              whole.left, whole.right);
-  fillSources(sourceRows, static_cast<long long>(window->rect.top) + yDest, destHeight, ySource, sourceHeight,
-              whole.top, whole.bottom);
-  const std::vector<int>& rows = sourceRows.sources;
-  // Every part maps its screen pixels as the whole picture does, so a
-  // picture drawn in parts is the same as one drawn at once. Each source
-  // row a part shows is scaled once; the screen rows repeating it are
-  // copies of the line above.
+  span(shiftX, columnFirst, columnEnd - columnFirst, visible.left, visible.right, whole.left, whole.right);
+  span(shiftY, rowFirst, rowEnd - rowFirst, visible.top, visible.bottom, whole.top, whole.bottom);
+  const auto* pixels = static_cast<const std::uint32_t*>(bits);
   for (const Area& part : drawableParts(*window, whole)) {
     if (part.left >= part.right || part.top >= part.bottom) {
       continue;
     }
     markChanged(part.left, part.top, part.right, part.bottom);
-    const int first = part.left - whole.left;
-    const int end = part.right - whole.left;
-    const int width = end - first;
-    int previousSourceRow = -1;
-    for (int row = part.top; row < part.bottom; ++row) {
-      const int sourceRow = rows[static_cast<std::size_t>(row - whole.top)];
-      std::uint32_t* targetLine = target.pixels + static_cast<std::size_t>(row) * target.pitch + part.left;
-      if (sourceRow == previousSourceRow) {
-        copyRow(targetLine, targetLine - target.pitch, width);
-        continue;
-      }
-      previousSourceRow = sourceRow;
-      const int memoryRow = topDown ? sourceRow : imageHeight - 1 - sourceRow;
-      const std::uint32_t* sourceLine = pixels + static_cast<std::size_t>(memoryRow) * imageWidth;
-      if (sourceWidth == destWidth) {
-        copyWithoutTopByte(targetLine, sourceLine + sourceColumns.sources[static_cast<std::size_t>(first)],
-                           static_cast<std::size_t>(width));
-        continue;
-      }
-      scaleRow(targetLine, sourceLine, imageWidth, sourceColumns, first, end);
+    for (int y = part.top; y < part.bottom; ++y) {
+      const long long line = y - shiftY;
+      const long long memoryRow = topDown ? line : lineCount - 1 - line;
+      copyWithoutTopByte(target.pixels + static_cast<std::size_t>(y) * target.pitch + part.left,
+                         pixels + memoryRow * imageWidth + (part.left - shiftX),
+                         static_cast<std::size_t>(part.right - part.left));
     }
   }
-  return whole.bottom > whole.top && whole.right > whole.left ? whole.bottom - whole.top : 0;
+  return static_cast<int>(lineCount);
 }
 
 BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) {
@@ -463,6 +314,36 @@ int WINAPI SelectClipRgn(HDC context, HRGN region) {
   }
   selectClip(window->handle, found->rectangles);
   return found->rectangles.empty() ? NULLREGION : (found->rectangles.size() == 1 ? SIMPLEREGION : COMPLEXREGION);
+}
+
+// The box around what drawing through the context may touch, in client
+// coordinates: the window's part of the screen, and of that the clip
+// region's rectangles when one is selected.
+int WINAPI GetClipBox(HDC context, RECT* box) {
+  Window* window = windowOf(context);
+  Display* display = openDisplay();
+  if (window == nullptr || display == nullptr || box == nullptr) {
+    return ERROR;
+  }
+  const Area visible = visibleArea(*window, *display);
+  const std::vector<Area>& parts = drawableParts(*window, visible);
+  Area bound{0, 0, 0, 0};
+  int count = 0;
+  for (const Area& part : parts) {
+    if (part.left >= part.right || part.top >= part.bottom) {
+      continue;
+    }
+    bound = count++ == 0 ? part
+                         : Area{std::min(bound.left, part.left), std::min(bound.top, part.top),
+                                std::max(bound.right, part.right), std::max(bound.bottom, part.bottom)};
+  }
+  *box = {bound.left - window->rect.left, bound.top - window->rect.top, bound.right - window->rect.left,
+          bound.bottom - window->rect.top};
+  if (count == 0) {
+    *box = {0, 0, 0, 0};
+    return NULLREGION;
+  }
+  return count == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {

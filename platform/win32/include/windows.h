@@ -280,7 +280,6 @@ typedef struct tagBITMAPINFO {
 // GDI.
 #define BI_RGB 0
 #define DIB_RGB_COLORS 0
-#define SRCCOPY 0x00CC0020
 #define BLACKNESS 0x00000042
 
 // Regions: a list of rectangles, for clipping what a device context draws.
@@ -356,13 +355,13 @@ LPSTR WINAPI lstrcatA(LPSTR destination, LPCSTR source);
 // GDI, for presenting.
 HDC WINAPI GetDC(HWND window);
 int WINAPI ReleaseDC(HWND window, HDC dc);
-int WINAPI StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSource,
-                         int ySource, int sourceWidth, int sourceHeight, const void* bits,
-                         const BITMAPINFO* info, UINT usage, DWORD rop);
+int WINAPI SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSource, int ySource,
+                             UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
 BOOL WINAPI PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 // Only identity transforms (null) are supported.
 HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* data);
 int WINAPI SelectClipRgn(HDC dc, HRGN region);
+int WINAPI GetClipBox(HDC dc, RECT* box);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
 
 }  // extern "C"

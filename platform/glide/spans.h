@@ -1,0 +1,119 @@
+// Which pixels of a colour buffer were written since its last whole clear:
+// a bit per pixel of each memory row, and a bit per word of those bits, so
+// that a clear or a present visits what was drawn and nothing else. Outside
+// the written pixels a buffer holds the dither pattern of that clear; so two
+// pictures whose clears had the same colour differ only where either was
+// written.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace softglide::detail {
+
+class WrittenSpans {
+ public:
+  // A buffer of width x height pixels with nothing written, last cleared to
+  // the colour given (0-255 per channel).
+  void reset(int width, int height, int red, int green, int blue);
+
+  // Nothing written since a whole clear in the colour given.
+  void cleared(int red, int green, int blue);
+
+  [[gnu::always_inline]] void mark(int row, int x) {
+    const auto word = static_cast<std::uint32_t>(x) >> 5;
+    bits_[static_cast<std::size_t>(row) * words_ + word] |= 1u << (x & 31);
+    summary_[static_cast<std::size_t>(row) * summaryWords_ + (word >> 5)] |= 1u << (word & 31);
+  }
+
+  // Columns x and x + 1 of a memory row, both inside it.
+  [[gnu::always_inline]] void markPair(int row, int x) {
+    const auto word = static_cast<std::uint32_t>(x) >> 5;
+    if ((x & 31) == 31) {
+      mark(row, x);
+      mark(row, x + 1);
+      return;
+    }
+    bits_[static_cast<std::size_t>(row) * words_ + word] |= 3u << (x & 31);
+    summary_[static_cast<std::size_t>(row) * summaryWords_ + (word >> 5)] |= 1u << (word & 31);
+  }
+
+  // Columns [first, end) of a memory row, first < end.
+  [[gnu::always_inline]] void markRun(int row, int first, int end) {
+    const auto word = static_cast<std::uint32_t>(first) >> 5;
+    if (word != static_cast<std::uint32_t>(end - 1) >> 5) {
+      markLongRun(row, first, end);
+      return;
+    }
+    const std::uint32_t ones = ~0u >> (32 - (end - first));
+    bits_[static_cast<std::size_t>(row) * words_ + word] |= ones << (first & 31);
+    summary_[static_cast<std::size_t>(row) * summaryWords_ + (word >> 5)] |= 1u << (word & 31);
+  }
+  void markLongRun(int row, int first, int end);
+
+  bool sameClear(const WrittenSpans& other) const {
+    return red_ == other.red_ && green_ == other.green_ && blue_ == other.blue_;
+  }
+  int red() const { return red_; }
+  int green() const { return green_; }
+  int blue() const { return blue_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  // Whether what was written here or, with other, there is so scattered
+  // that visiting it costs more than visiting everything: it touches more
+  // than a quarter of the picture's 32-column words.
+  bool scattered(const WrittenSpans* other = nullptr) const;
+
+  // Whether anything of the row was written here or, with other, there.
+  bool rowWritten(int row, const WrittenSpans* other = nullptr) const;
+
+  // Calls visit(first, end) for each run of columns of the memory row that
+  // was written here or, with other (of the same size), there, in order: a
+  // run that crosses a multiple of 32 columns is given as two.
+  template <typename Visit>
+  void forEachRun(int row, const WrittenSpans* other, Visit visit) const;
+
+ private:
+  // The pixel bits of word w of a row (either record's).
+  std::uint32_t wordOf(std::size_t rowStart, int word, const WrittenSpans* other) const {
+    const std::uint32_t own = bits_[rowStart + static_cast<std::size_t>(word)];
+    return other == nullptr ? own : own | other->bits_[rowStart + static_cast<std::size_t>(word)];
+  }
+
+  int width_ = 0, height_ = 0;
+  int words_ = 0;         // 32-bit words of pixel bits per row
+  int summaryWords_ = 0;  // 32-bit words of summary per row: bit w, pixel word w is not zero
+  std::vector<std::uint32_t> bits_;
+  std::vector<std::uint32_t> summary_;
+  int red_ = 0, green_ = 0, blue_ = 0;  // the colour of the last whole clear
+};
+
+template <typename Visit>
+void WrittenSpans::forEachRun(int row, const WrittenSpans* other, Visit visit) const {
+  const std::size_t summaryStart = static_cast<std::size_t>(row) * summaryWords_;
+  const std::size_t rowStart = static_cast<std::size_t>(row) * words_;
+  for (int s = 0; s < summaryWords_; ++s) {
+    std::uint32_t words = summary_[summaryStart + s];
+    if (other != nullptr) {
+      words |= other->summary_[summaryStart + s];
+    }
+    while (words != 0) {
+      const int word = s * 32 + std::countr_zero(words);
+      words &= words - 1;
+      std::uint32_t pixels = wordOf(rowStart, word, other);
+      const int base = word * 32;
+      while (pixels != 0) {
+        const int first = std::countr_zero(pixels);
+        const std::uint32_t rest = ~(pixels >> first);  // zero only when the run reaches bit 31
+        const int end = rest == 0 ? 32 : first + std::countr_zero(rest);
+        pixels = end < 32 ? pixels & (~0u << end) : 0;
+        visit(base + first, base + end);
+      }
+    }
+  }
+}
+
+}  // namespace softglide::detail
