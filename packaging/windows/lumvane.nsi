@@ -2,8 +2,9 @@
 ; packaging/windows/CMakeLists.txt, which defines VERSION, SAVER (lumvane.scr),
 ; GLIDE (our glide2x.dll) and OUTFILE.
 ;
-; It puts the saver in a folder of its own and writes nothing into the Windows
-; or system folders. A glide2x.dll already installed there belongs to a card's
+; It puts the saver in a folder of its own and no file into the Windows or
+; system folders (on Windows 9x it sets the screen saver's line of SYSTEM.INI,
+; as Display Properties does). A glide2x.dll already installed there belongs to a card's
 ; driver or a Glide wrapper: by default ours is then left out of the folder,
 ; so that the system's is the one Windows loads for the saver (a program's own
 ; folder is searched first, then the system folders).
@@ -55,7 +56,7 @@ Var softwareGlideButton
 Var installedGlideButton
 
 !define MUI_ABORTWARNING
-!define MUI_WELCOMEPAGE_TEXT "This installs Lumvane, a star-field screen saver that draws through Glide, in a folder of its own. Nothing is written into the Windows folder or the system folders.$\r$\n$\r$\nClick Next to continue."
+!define MUI_WELCOMEPAGE_TEXT "This installs Lumvane, a star-field screen saver that draws through Glide, in a folder of its own. It puts no file into the Windows folder or the system folders.$\r$\n$\r$\nClick Next to continue."
 !insertmacro MUI_PAGE_WELCOME
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE directoryPageLeave
 !insertmacro MUI_PAGE_DIRECTORY
