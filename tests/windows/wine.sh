@@ -11,34 +11,12 @@ dist=$3
 findwindow=$4
 scenario=$5
 shift 5
-source "$(dirname "$0")/../lib/xvfb.sh"
-
-if [[ $arch == x86 ]]; then
-  wine=/usr/lib/wine/wine
-  export WINEARCH=win32 WINESERVER=/usr/lib/wine/wineserver32
-else
-  wine=/usr/lib/wine/wine64
-  export WINEARCH=win64 WINESERVER=/usr/lib/wine/wineserver64
-fi
-export WINEPREFIX=$work/prefix WINELOADER=$wine WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-# The X server that setup started, on a display number it chose itself.
-[[ -f $work/display ]] && export DISPLAY=:$(cat "$work/display")
+source "$(dirname "$0")/wine-lib.sh"
+wine_prefix "$arch" "$work"
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Starts the saver in the background with the given arguments; its exit
-# code lands in $work/exit.
-start() {
-  rm -f "$work/exit" "$work/saver.pid"
-  (
-    cd "$dist" || exit 1
-    timeout 90 "$wine" ./lumvane.scr "$@" >"$work/saver.log" 2>&1 &
-    echo $! >"$work/saver.pid"
-    wait $!
-    echo $? >"$work/exit"
-  ) &
-  for _ in $(seq 1 50); do [[ -f $work/saver.pid ]] && break; sleep 0.1; done
-}
+# Starts the saver of the pair with the given arguments.
+start() { start_in "$dist" ./lumvane.scr "$@"; }
 # Waits up to $2 seconds for a top-level window titled $1; prints its id.
 # When none comes, says on standard error what there was instead: the
 # saver's state, its output and the display's windows.
@@ -58,20 +36,6 @@ wait_window() {
     done
   } >&2
   return 1
-}
-# Waits up to $1 seconds for the saver to end; prints its exit code.
-wait_exit() {
-  for _ in $(seq 1 $(( $1 * 5 ))); do
-    [[ -f $work/exit ]] && { cat "$work/exit"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
-running() { [[ ! -f $work/exit ]]; }
-# Ends this run's saver only (timeout passes the signal on to it).
-stop() {
-  [[ -f $work/saver.pid ]] && kill "$(cat "$work/saver.pid")" >/dev/null 2>&1
-  wait_exit 10 >/dev/null
 }
 # How long a window may take to appear: on a machine that has never run
 # Wine, the first window of a prefix waits for font caches to be built.
