@@ -35,7 +35,8 @@ class SpanGatherer {
   // widening and extending that rectangle when that takes in at most
   // maxWaste unwritten pixels, and starting a rectangle of its own
   // otherwise. Rectangles appear in the order of their first rows. Each
-  // run is also given to visit(row, first, end) as found, before joining.
+  // 32-column word with a written column is also given to visit(row, word,
+  // now's bits, before's bits) as found (see WrittenSpans::forEachWord).
   template <typename Visit>
   void gather(const WrittenSpans& now, const WrittenSpans& before, const Gathering& gathering,
               std::vector<PictureRect>& rectangles, Visit visit);
@@ -60,13 +61,15 @@ void SpanGatherer::gather(const WrittenSpans& now, const WrittenSpans& before, c
   for (int row = 0; row < now.height(); ++row) {
     std::size_t count = 0;
     if (now.rowWritten(row, &before)) {
-      now.forEachRun(row, &before, [&](int first, int end) {
-        visit(row, first, end);
-        if (count > 0 && first - runs_[count - 1].end <= gathering.joinGap) {
-          runs_[count - 1].end = end;
-        } else {
-          runs_[count++] = {first, end};
-        }
+      now.forEachWord(row, before, [&](int word, std::uint32_t nowBits, std::uint32_t beforeBits) {
+        visit(row, word, nowBits, beforeBits);
+        forEachRunOfWord(nowBits | beforeBits, word * 32, [&](int first, int end) {
+          if (count > 0 && first - runs_[count - 1].end <= gathering.joinGap) {
+            runs_[count - 1].end = end;
+          } else {
+            runs_[count++] = {first, end};
+          }
+        });
       });
     }
     if (count > 0 || !open_.empty()) {

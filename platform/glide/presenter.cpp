@@ -9,6 +9,8 @@
 #include <cstring>
 #include <span>
 
+#include "pixel.h"
+
 namespace softglide::detail {
 namespace {
 
@@ -107,27 +109,67 @@ bool partlyHidden(HDC context, int width, int height) {
 }
 
 // The runs written in either picture drawn into the window picture, and
-// gathered into rectangles of window pixels. Every run is drawn as it is;
-// outside them the window picture already shows this picture, so the
-// rectangles handed over may take in pixels that were not written.
+// gathered into rectangles of window pixels. Outside them the window
+// picture already shows this picture, so the rectangles drawn and handed
+// over may take in pixels that were not written.
 void drawWritten(const PictureView& picture, const PictureView& previous, const Placement& placement,
                  PresenterState& state) {
   state.written.clear();
   state.shown.clear();
-  state.gatherer.gather(picture.written, previous.written,
-                        gatheringFor(placement, picture.written.width(), picture.written.height()), state.written,
-                        [&](int row, int first, int end) {
-                          state.windowPicture.drawRun(picture.pixels, state.converter, row, first, end);
-                        });
+  // On the card's own grid each run is converted where it lies; where only
+  // the picture shown last was written, this one holds its clear's pattern,
+  // converted once, which saves reading pixels nothing drew lately. Scaled,
+  // the gathered rectangles are drawn whole (their rows scale in long
+  // steps), the unwritten pixels they take in coming out as they were.
+  WindowPicture& windowPicture = state.windowPicture;
+  const bool runByRun = windowPicture.wholeOneToOne();
+  if (runByRun) {
+    state.clearPattern.make(picture.written, state.converter);
+  }
+  state.gatherer.gather(
+      picture.written, previous.written, gatheringFor(placement, picture.written.width(), picture.written.height()),
+      state.written, [&](int row, int word, std::uint32_t now, std::uint32_t before) {
+        if (!runByRun) {
+          return;
+        }
+        forEachRunOfWord(now, word * 32, [&](int first, int end) {
+          windowPicture.drawRun(picture.pixels, state.converter, row, first, end);
+        });
+        forEachRunOfWord(before & ~now, word * 32, [&](int first, int end) {
+          windowPicture.copyRun(state.clearPattern.row(row), row, first, end);
+        });
+      });
   for (const PictureRect& rect : state.written) {
     RECT window{};
-    if (state.windowPicture.windowRect(rect.left, rect.top, rect.right, rect.bottom, window)) {
+    if (windowPicture.windowRect(rect.left, rect.top, rect.right, rect.bottom, window)) {
+      if (!runByRun) {
+        windowPicture.draw(picture.pixels, state.converter, window);
+      }
       state.shown.push_back(window);
     }
   }
 }
 
 }  // namespace
+
+void ClearPattern::make(const WrittenSpans& cleared, const Converter& converter) {
+  if (cleared.red() == red_ && cleared.green() == green_ && cleared.blue() == blue_ &&
+      converter.gamma() == gamma_ && rows_[0].size() == static_cast<std::size_t>(cleared.width())) {
+    return;
+  }
+  red_ = cleared.red();
+  green_ = cleared.green();
+  blue_ = cleared.blue();
+  gamma_ = converter.gamma();
+  std::vector<std::uint16_t> dithered(static_cast<std::size_t>(cleared.width()));
+  for (int phase = 0; phase < 4; ++phase) {
+    for (int x = 0; x < cleared.width(); ++x) {
+      dithered[static_cast<std::size_t>(x)] = pixel::ditherTo565(red_, green_, blue_, x, phase);
+    }
+    rows_[phase].resize(dithered.size());
+    converter.convert(dithered.data(), rows_[phase].data(), dithered.size());
+  }
+}
 
 Placement placePicture(int width, int height, ScaleMode scale) {
   switch (scale) {

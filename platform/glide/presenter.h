@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 #include "conversion.h"
@@ -21,6 +22,20 @@ struct PictureView {
   const WrittenSpans& written;
 };
 
+// A clear colour's dither pattern converted: a row of the picture's width
+// for each of the four memory-row phases; made again when the colour, the
+// width or the gamma changes.
+class ClearPattern {
+ public:
+  void make(const WrittenSpans& cleared, const Converter& converter);
+  const std::uint32_t* row(int memoryRow) const { return rows_[memoryRow & 3].data(); }
+
+ private:
+  int red_ = -1, green_ = -1, blue_ = -1;
+  double gamma_ = 0.0;
+  std::array<std::vector<std::uint32_t>, 4> rows_;
+};
+
 // What the window shows, as the presenter left it, and what the presenter
 // keeps from one present to the next.
 struct PresenterState {
@@ -29,6 +44,7 @@ struct PresenterState {
   bool presented = false;  // the window shows the picture presented last
   bool obscured = false;   // part of the window was hidden at the last present
   Converter converter;
+  ClearPattern clearPattern;
   WindowPicture windowPicture;
   SpanGatherer gatherer;
   CallGroups groups;

@@ -136,43 +136,11 @@ void drawGreyBand(const UsualWriter& writer, int first, int end, Stepped minor, 
 }
 
 
-// The band along the major axis u, from the end with the lower u to the
-// other: the columns c with lowU <= 16c + 8 < highU inside the clip window,
-// each parameter started at the first of them. A column's two pixels lie
-// at the minor coordinate below V and the one above, with coverages
-// 0x10000 - fraction and fraction (in 1/65536) scaling the alpha; colour
-// and fog depth are the column's. A pixel of coverage 0 is not written.
+// The band of any line in any state, from column first to end with the
+// parameters started there, each pixel checked against the clip window.
 template <bool xMajor>
-void drawLineBand(const FixedVertex& low, const FixedVertex& high) {
-  Board& state = board();
-  const std::int32_t lowU = xMajor ? low.x : low.y;
-  const std::int32_t highU = xMajor ? high.x : high.y;
-  const int first = std::max((lowU + 7) >> 4,
-                             xMajor ? state.clipMinX : state.clipMinY);  // 16c + 8 >= lowU
-  const int end = std::min((highU + 7) >> 4, xMajor ? state.clipMaxX : state.clipMaxY);
-  if (first >= end) {
-    return;
-  }
-  auto start = [&](auto lowValue, auto highValue) {
-    return startLineIterator(lowValue, highValue, lowU, highU, first);
-  };
-  // V in 1/65536 pixel: the minor coordinate in 1/16 pixel times 4096.
-  Stepped minor = narrow(start((xMajor ? low.y : low.x) * 4096, (xMajor ? high.y : high.x) * 4096));
-  // Grey lines, the usual kind, iterate one channel for all three.
-  const bool grey = low.g == low.r && low.b == low.r && high.g == high.r && high.b == high.r;
-  Stepped red = narrow(start(low.r, high.r));
-  Stepped green = grey ? red : narrow(start(low.g, high.g));
-  Stepped blue = grey ? red : narrow(start(low.b, high.b));
-  Stepped alpha = narrow(start(low.a, high.a));
-  LineIterator oow = start(low.q, high.q);
-  const int minorLow = xMajor ? state.clipMinY : state.clipMinX;
-  const int minorHigh = xMajor ? state.clipMaxY : state.clipMaxX;
-  const bool usual = usualState(state);
-  const UsualWriter writer = usualWriter(state);
-  if (usual && grey && fogKeepsGrey(writer)) {
-    drawGreyBand<xMajor>(writer, first, end, minor, red, alpha, oow, minorLow, minorHigh);
-    return;
-  }
+void drawBand(bool usual, const UsualWriter& writer, int first, int end, Stepped minor, Stepped red, Stepped green,
+              Stepped blue, Stepped alpha, LineIterator oow, int minorLow, int minorHigh) {
   for (int major = first; major < end; ++major) {
     const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
     const int lower = centred >> 16;
@@ -212,19 +180,65 @@ void drawLineBand(const FixedVertex& low, const FixedVertex& high) {
   }
 }
 
-// The line after its checks: the band along the longer axis, iterated from
-// the end with the lower major coordinate (the same values as from the
-// other end; see startLineIterator).
-void drawLine(const FixedVertex& first, const FixedVertex& second) {
-  const std::int32_t dx = second.x - first.x;
-  const std::int32_t dy = second.y - first.y;
+// The band along the major axis u, from the end with the lower u (low) to
+// the other (high), their positions snapped (1/16 pixel): the columns c with
+// lowU <= 16c + 8 < highU inside the clip window, each parameter started at
+// the first of them. A column's two pixels lie at the minor coordinate
+// below V and the one above, with coverages 0x10000 - fraction and fraction
+// (in 1/65536) scaling the alpha; colour and fog depth are the column's. A
+// pixel of coverage 0 is not written. The colours and 1/w are set up only
+// for a band that has a column to draw.
+template <bool xMajor>
+void drawLineBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, std::int32_t highU,
+                  std::int32_t lowV, std::int32_t highV) {
+  Board& state = board();
+  const int first = std::max((lowU + 7) >> 4, xMajor ? state.clipMinX : state.clipMinY);  // 16c + 8 >= lowU
+  const int end = std::min((highU + 7) >> 4, xMajor ? state.clipMaxX : state.clipMaxY);
+  if (first >= end) {
+    return;
+  }
+  const LineSpan span{16 * first + 8 - lowU, FloorDivider(highU - lowU)};
+  // V in 1/65536 pixel: the minor coordinate in 1/16 pixel times 4096.
+  const Stepped minor = narrow(iterate(std::int64_t{lowV} * 4096, std::int64_t{highV} * 4096, span));
+  const int minorLow = xMajor ? state.clipMinY : state.clipMinX;
+  const int minorHigh = xMajor ? state.clipMaxY : state.clipMaxX;
+  const bool usual = usualState(state);
+  const UsualWriter writer = usualWriter(state);
+  // Grey lines, the usual kind, iterate one channel for all three.
+  const auto grey = [](const GrVertex& vertex) {
+    return bitsOf(vertex.g) == bitsOf(vertex.r) && bitsOf(vertex.b) == bitsOf(vertex.r);
+  };
+  if (usual && grey(low) && grey(high) && fogKeepsGrey(writer)) {
+    const LineIterator oow = writer.fog ? iterate(fixedOow(low.oow), fixedOow(high.oow), span) : LineIterator{0, 0};
+    drawGreyBand<xMajor>(writer, first, end, minor, narrow(iterate(fixedColor(low.r), fixedColor(high.r), span)),
+                         narrow(iterate(fixedColor(low.a), fixedColor(high.a), span)), oow, minorLow, minorHigh);
+    return;
+  }
+  const FixedVertex lowFixed = setUpVertex(low);
+  const FixedVertex highFixed = setUpVertex(high);
+  drawBand<xMajor>(usual, writer, first, end, minor, narrow(iterate(lowFixed.r, highFixed.r, span)),
+                   narrow(iterate(lowFixed.g, highFixed.g, span)), narrow(iterate(lowFixed.b, highFixed.b, span)),
+                   narrow(iterate(lowFixed.a, highFixed.a, span)), iterate(lowFixed.q, highFixed.q, span), minorLow,
+                   minorHigh);
+}
+
+// The line after its checks: the band along the longer axis of the snapped
+// positions, iterated from the end with the lower major coordinate (the
+// same values as from the other end; see startLineIterator).
+void drawLine(const GrVertex& first, const GrVertex& second) {
+  const std::int32_t firstX = snapPosition(first.x), firstY = snapPosition(first.y);
+  const std::int32_t secondX = snapPosition(second.x), secondY = snapPosition(second.y);
+  const std::int32_t dx = secondX - firstX;
+  const std::int32_t dy = secondY - firstY;
   if (dx == 0 && dy == 0) {
     return;
   }
   if (std::abs(dx) >= std::abs(dy)) {
-    dx > 0 ? drawLineBand<true>(first, second) : drawLineBand<true>(second, first);
+    dx > 0 ? drawLineBand<true>(first, second, firstX, secondX, firstY, secondY)
+           : drawLineBand<true>(second, first, secondX, firstX, secondY, firstY);
   } else {
-    dy > 0 ? drawLineBand<false>(first, second) : drawLineBand<false>(second, first);
+    dy > 0 ? drawLineBand<false>(first, second, firstY, secondY, firstX, secondX)
+           : drawLineBand<false>(second, first, secondY, firstY, secondX, firstX);
   }
 }
 
@@ -405,5 +419,5 @@ FX_ENTRY void FX_CALL grAADrawLine(const GrVertex* first, const GrVertex* second
   if (!drawable(*first) || !drawable(*second)) {
     return;
   }
-  drawLine(setUpVertex(*first), setUpVertex(*second));
+  drawLine(*first, *second);
 }

@@ -78,6 +78,9 @@ class WindowPicture {
   // Window pixels rect (visible) from the picture (pictureWidth words a row,
   // top memory row first), converted.
   void draw(const std::uint16_t* picture, const Converter& converter, const RECT& rect);
+  // Whether the picture lies 1:1 and whole in the window.
+  bool wholeOneToOne() const { return wholeOneToOne_; }
+
   // The window pixels that show picture pixels [first, end) of a memory row.
   // Where the picture lies 1:1 and whole in the window, as with the card's
   // picture on its own screen, they are those pixels themselves.
@@ -89,6 +92,14 @@ class WindowPicture {
       return;
     }
     drawScaledRun(picture, converter, row, first, end);
+  }
+  // For a picture lying 1:1 and whole: columns [first, end) of a memory row
+  // from a row of window pixels already converted.
+  void copyRun(const std::uint32_t* converted, int row, int first, int end) {
+    std::uint32_t* target = pixels_.data() + static_cast<std::size_t>(row) * pictureWidth_;
+    for (int x = first; x < end; ++x) {
+      target[x] = converted[x];
+    }
   }
 
   // The pixels of visible window row y from column x on; rows are

@@ -159,4 +159,50 @@ inline LineIterator startLineIterator(Value first, Value second, std::int32_t fi
   return {first + floorDivide(change * offset, span), floorDivide(change * 16, span)};
 }
 
+// floor(numerator / divisor) for one positive divisor and many numerators
+// of magnitude below 2^50, exactly: the quotient is estimated by a multiply
+// with the divisor's reciprocal (off by less than one either way, the error
+// of a double) and corrected by the remainder. One division serves a whole
+// line's parameters; an integer division each would cost dozens of cycles.
+class FloorDivider {
+ public:
+  explicit FloorDivider(std::int32_t divisor) : divisor_(divisor), reciprocal_(1.0 / divisor) {}
+
+  std::int64_t operator()(std::int64_t numerator) const {
+    std::int64_t quotient = static_cast<std::int64_t>(static_cast<double>(numerator) * reciprocal_);
+    std::int64_t remainder = numerator - quotient * divisor_;
+    while (remainder < 0) {
+      --quotient;
+      remainder += divisor_;
+    }
+    while (remainder >= divisor_) {
+      ++quotient;
+      remainder -= divisor_;
+    }
+    return quotient;
+  }
+
+ private:
+  std::int64_t divisor_;
+  double reciprocal_;
+};
+
+// A line's columns from the first one drawn: that column's centre past the
+// lower end's major coordinate, 16 c + 8 - lowU (1/16 pixel), and the
+// division by dU = highU - lowU > 0.
+struct LineSpan {
+  std::int32_t offset;
+  FloorDivider perSpan;
+};
+
+// startLineIterator's value and step for the ends given in the order of
+// the span (low first).
+inline LineIterator iterate(std::int64_t low, std::int64_t high, const LineSpan& span) {
+  const std::int64_t change = high - low;
+  if (change == 0) {
+    return {low, 0};
+  }
+  return {low + span.perSpan(change * span.offset), span.perSpan(change * 16)};
+}
+
 }  // namespace softglide::detail

@@ -76,6 +76,12 @@ class WrittenSpans {
   template <typename Visit>
   void forEachRun(int row, const WrittenSpans* other, Visit visit) const;
 
+  // Calls visit(word, here, there) for each 32-column word of the memory row
+  // with a column written here or in other (of the same size), in order,
+  // with the written columns' bits of each (bit i: column 32 word + i).
+  template <typename Visit>
+  void forEachWord(int row, const WrittenSpans& other, Visit visit) const;
+
  private:
   // The pixel bits of word w of a row (either record's).
   std::uint32_t wordOf(std::size_t rowStart, int word, const WrittenSpans* other) const {
@@ -91,6 +97,33 @@ class WrittenSpans {
   int red_ = 0, green_ = 0, blue_ = 0;  // the colour of the last whole clear
 };
 
+// Calls visit(first, end) for each run of set bits of one 32-column word,
+// in columns from base.
+template <typename Visit>
+[[gnu::always_inline]] inline void forEachRunOfWord(std::uint32_t bits, int base, Visit visit) {
+  while (bits != 0) {
+    const int first = std::countr_zero(bits);
+    const std::uint32_t rest = ~(bits >> first);  // zero only when the run reaches bit 31
+    const int end = rest == 0 ? 32 : first + std::countr_zero(rest);
+    bits = end < 32 ? bits & (~0u << end) : 0;
+    visit(base + first, base + end);
+  }
+}
+
+template <typename Visit>
+void WrittenSpans::forEachWord(int row, const WrittenSpans& other, Visit visit) const {
+  const std::size_t summaryStart = static_cast<std::size_t>(row) * summaryWords_;
+  const std::size_t rowStart = static_cast<std::size_t>(row) * words_;
+  for (int s = 0; s < summaryWords_; ++s) {
+    for (std::uint32_t words = summary_[summaryStart + s] | other.summary_[summaryStart + s]; words != 0;
+         words &= words - 1) {
+      const int word = s * 32 + std::countr_zero(words);
+      visit(word, bits_[rowStart + static_cast<std::size_t>(word)],
+            other.bits_[rowStart + static_cast<std::size_t>(word)]);
+    }
+  }
+}
+
 template <typename Visit>
 void WrittenSpans::forEachRun(int row, const WrittenSpans* other, Visit visit) const {
   const std::size_t summaryStart = static_cast<std::size_t>(row) * summaryWords_;
@@ -103,15 +136,7 @@ void WrittenSpans::forEachRun(int row, const WrittenSpans* other, Visit visit) c
     while (words != 0) {
       const int word = s * 32 + std::countr_zero(words);
       words &= words - 1;
-      std::uint32_t pixels = wordOf(rowStart, word, other);
-      const int base = word * 32;
-      while (pixels != 0) {
-        const int first = std::countr_zero(pixels);
-        const std::uint32_t rest = ~(pixels >> first);  // zero only when the run reaches bit 31
-        const int end = rest == 0 ? 32 : first + std::countr_zero(rest);
-        pixels = end < 32 ? pixels & (~0u << end) : 0;
-        visit(base + first, base + end);
-      }
+      forEachRunOfWord(wordOf(rowStart, word, other), word * 32, visit);
     }
   }
 }

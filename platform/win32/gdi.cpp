@@ -32,18 +32,19 @@ struct Area {
   int left, top, right, bottom;  // screen pixels, right and bottom exclusive
 };
 
-// A row of 32-bit pixels without their unused top byte, two at a time in a
-// 64-bit word (one instruction each on 64-bit processors, two on 32-bit
-// ones, which have no wider integers without a vector unit).
+// A row of 32-bit pixels without their unused top byte, four at a time in
+// the compiler's vector type (one instruction where the processor has a
+// vector unit, four where it has none, as a plain loop would take).
 void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std::size_t count) {
+  typedef std::uint32_t Four __attribute__((vector_size(16)));
   std::size_t i = 0;
-  for (; i + 2 <= count; i += 2) {
-    std::uint64_t pair;
-    std::memcpy(&pair, source + i, sizeof pair);
-    pair &= 0x00FFFFFF00FFFFFFull;
-    std::memcpy(target + i, &pair, sizeof pair);
+  for (; i + 4 <= count; i += 4) {
+    Four pixels;
+    std::memcpy(&pixels, source + i, sizeof pixels);
+    pixels &= 0x00FFFFFFu;
+    std::memcpy(target + i, &pixels, sizeof pixels);
   }
-  if (i < count) {
+  for (; i < count; ++i) {
     target[i] = source[i] & 0x00FFFFFFu;
   }
 }
