@@ -472,6 +472,34 @@ TEST(Present, TheScaleSwitchIsReadStrictly) {
   }
 }
 
+// SOFTGLIDE_RESOLUTION takes 640x480, 2x to 8x and native, nothing else; an
+// ignored value gets one line and leaves the card's grid.
+TEST(Present, TheResolutionSwitchIsReadStrictly) {
+  using Kind = softglide::Resolution::Kind;
+  const std::pair<const char*, std::optional<softglide::Resolution>> names[] = {
+      {"640x480", softglide::Resolution{}},
+      {"2x", softglide::Resolution{Kind::multiple, 2}},
+      {"8x", softglide::Resolution{Kind::multiple, 8}},
+      {"native", softglide::Resolution{Kind::native, 1}},
+      {"1x", std::nullopt},
+      {"9x", std::nullopt},
+      {"2X", std::nullopt},
+      {"2x ", std::nullopt},
+      {"Native", std::nullopt},
+      {"1280x960", std::nullopt},
+      {"", std::nullopt}};
+  for (const auto& [text, resolution] : names) {
+    EXPECT_EQ(softglide::parseResolution(text), resolution) << "'" << text << "'";
+  }
+  EXPECT_EQ(softglide::parseResolution(nullptr), std::nullopt);
+  const IsolatedRun run = runIsolated([] {
+    setenv("SOFTGLIDE_RESOLUTION", "12x", 1);
+    reportFact("card", softglide::readSwitches().resolution == softglide::Resolution{});
+  });
+  EXPECT_EQ(run["card"], "1");
+  EXPECT_NE(run.errorOutput.find("SOFTGLIDE_RESOLUTION=\"12x\" ignored"), std::string::npos) << run.errorOutput;
+}
+
 // The frame log hashes the board's 640x480 front buffer, whatever the
 // window and the mode: the same frames give the same log in every mode.
 TEST(Present, TheFrameLogIsTheSameInEveryMode) {

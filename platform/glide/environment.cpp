@@ -75,6 +75,19 @@ ScaleMode scaleMode() {
   return scale.value_or(ScaleMode::aspect);
 }
 
+// Unset or empty: the default, the card's 640x480.
+Resolution resolution() {
+  const char* value = std::getenv("SOFTGLIDE_RESOLUTION");
+  if (value == nullptr || value[0] == '\0') {
+    return {};
+  }
+  const std::optional<Resolution> parsed = parseResolution(value);
+  if (!parsed) {
+    reportIgnored("SOFTGLIDE_RESOLUTION", value, "not 640x480, 2x to 8x or native");
+  }
+  return parsed.value_or(Resolution{});
+}
+
 }  // namespace
 
 bool avx2Refused() {
@@ -157,12 +170,28 @@ std::optional<ScaleMode> parseScale(const char* text) {
   return std::nullopt;
 }
 
+std::optional<Resolution> parseResolution(const char* text) {
+  if (text == nullptr) {
+    return std::nullopt;
+  }
+  if (std::strcmp(text, "640x480") == 0) {
+    return Resolution{};
+  }
+  if (std::strcmp(text, "native") == 0) {
+    return Resolution{Resolution::Kind::native, 1};
+  }
+  if (text[0] >= '2' && text[0] <= '8' && text[1] == 'x' && text[2] == '\0') {
+    return Resolution{Resolution::Kind::multiple, text[0] - '0'};
+  }
+  return std::nullopt;
+}
+
 bool boardHidden() {
   return detail::readSwitch("FX_GLIDE_NO_BOARD", "hides the board");
 }
 
 Switches readSwitches() {
-  return {detail::swapIntervalOverride(), detail::outputGamma(), detail::scaleMode()};
+  return {detail::swapIntervalOverride(), detail::outputGamma(), detail::scaleMode(), detail::resolution()};
 }
 
 }  // namespace softglide

@@ -132,6 +132,22 @@ enum class ScaleMode {
   fill,     // the whole client area
 };
 
+// The grid the board draws the saver's 640x480 calls on (SOFTGLIDE_RESOLUTION):
+// the card's own 640x480, a whole multiple of it, or the picture's own
+// rectangle in the window (the scale mode places it), for pictures as sharp
+// as the screen.
+struct Resolution {
+  enum class Kind { card, multiple, native };
+  Kind kind = Kind::card;
+  int factor = 1;  // for a multiple: 2 to 8
+  bool operator==(const Resolution&) const = default;
+};
+
+// The largest grid the board draws on, 8 x 640x480; a native picture larger
+// than that is drawn at 8x and stretched.
+inline constexpr int largestGridWidth = 5120;
+inline constexpr int largestGridHeight = 3840;
+
 // What grSstWinOpen reads when it opens the board, as Glide drivers read
 // theirs: a value outside what a switch takes is ignored with one line on
 // standard error (once per variable and value).
@@ -139,6 +155,7 @@ struct Switches {
   std::optional<int> swapInterval;    // FX_GLIDE_SWAPINTERVAL: overrides the program's
   double gamma = 1.0;                 // SST_GAMMA: output gamma of the presented picture
   ScaleMode scale = ScaleMode::aspect;  // SOFTGLIDE_SCALE: how the picture fills the window
+  Resolution resolution;                // SOFTGLIDE_RESOLUTION: the grid drawn on
 };
 Switches readSwitches();
 
@@ -150,10 +167,12 @@ bool boardHidden();
 // is a whole number from 0 to 60 in decimal digits; a switch is "1" (on) or
 // unset, empty or "0" (off); a gamma is a positive decimal number (digits, an
 // optional point and digits, an optional exponent); a scale is "aspect",
-// "integer" or "fill", in lower case. Anything else: nothing.
+// "integer" or "fill", in lower case; a resolution is "640x480", "2x" to "8x"
+// or "native", in lower case. Anything else: nothing.
 std::optional<int> parseSwapInterval(const char* text);
 std::optional<bool> parseSwitch(const char* text);
 std::optional<double> parseGamma(const char* text);
 std::optional<ScaleMode> parseScale(const char* text);
+std::optional<Resolution> parseResolution(const char* text);
 
 }  // namespace softglide
