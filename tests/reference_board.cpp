@@ -78,9 +78,6 @@ using namespace reference;
 
 namespace {
 
-constexpr int width = 640;
-constexpr int height = 480;
-
 int clamp255(std::int64_t value) {
   return static_cast<int>(std::clamp<std::int64_t>(value, 0, 255));
 }
@@ -106,15 +103,38 @@ std::uint16_t dithered(int red, int green, int blue, int x, int memoryRow) {
 
 }  // namespace
 
-ReferenceBoard::ReferenceBoard() {
+// One game pixel in 1/16 grid pixel: max(1, floor(size / (game / 16) + 1/2))
+// (W / 40 across, H / 30 up), in long double, where size / 40 + 1/2 lands on
+// a whole number only when exact.
+ReferenceBoard::ReferenceBoard(int width, int height)
+    : width_(width),
+      height_(height),
+      reachX_(std::max<std::int64_t>(1, floorOf(width / 40.0L + 0.5L))),
+      reachY_(std::max<std::int64_t>(1, floorOf(height / 30.0L + 0.5L))) {
   reset();
+}
+
+// floor((32 v size + game) / (2 game)): 32 v size is exact in long double
+// (24 bits of v times 18 of 32 size); its quotient's floor is estimated in
+// long double and corrected by exact products.
+std::int64_t ReferenceBoard::snappedToGrid(float coordinate, int size, int game) {
+  const long double numerator = static_cast<long double>(coordinate) * 32 * size + game;
+  const long double denominator = 2.0L * game;
+  std::int64_t quotient = floorOf(numerator / denominator);
+  while (static_cast<long double>(quotient) * denominator > numerator) {
+    --quotient;
+  }
+  while (static_cast<long double>(quotient + 1) * denominator <= numerator) {
+    ++quotient;
+  }
+  return quotient;
 }
 
 void ReferenceBoard::reset() {
   initialized_ = false;
   open_ = false;
   back_ = 1;
-  clipMinX_ = 0, clipMinY_ = 0, clipMaxX_ = width, clipMaxY_ = height;
+  clipMinX_ = 0, clipMinY_ = 0, clipMaxX_ = 640, clipMaxY_ = 480;
   color_ = {1, 0, false};  // GR_COMBINE_FUNCTION_LOCAL of the iterated colour
   alpha_ = {1, 0, false};
   fogMode_ = 0;
@@ -123,7 +143,7 @@ void ReferenceBoard::reset() {
   blendSource_ = 4;
   blendDest_ = 0;
   for (auto& buffer : buffers_) {
-    buffer.assign(static_cast<std::size_t>(width) * height, 0);
+    buffer.assign(static_cast<std::size_t>(width_) * height_, 0);
   }
 }
 
@@ -158,7 +178,7 @@ void ReferenceBoard::apply(const softglide::TraceCall& call) {
       abgr_ = argument(3) == 1;
       lowerLeft_ = argument(4) == 1;
       for (auto& buffer : buffers_) {
-        buffer.assign(static_cast<std::size_t>(width) * height, 0);
+        buffer.assign(static_cast<std::size_t>(width_) * height_, 0);
       }
       fogTable_.fill(0);
     }
@@ -186,10 +206,10 @@ void ReferenceBoard::apply(const softglide::TraceCall& call) {
     blendSource_ = static_cast<int>(argument(0));
     blendDest_ = static_cast<int>(argument(1));
   } else if (name == "grClipWindow") {
-    clipMinX_ = static_cast<int>(std::min<std::int64_t>(argument(0), width));
-    clipMinY_ = static_cast<int>(std::min<std::int64_t>(argument(1), height));
-    clipMaxX_ = static_cast<int>(std::min<std::int64_t>(argument(2), width));
-    clipMaxY_ = static_cast<int>(std::min<std::int64_t>(argument(3), height));
+    clipMinX_ = static_cast<int>(std::min<std::int64_t>(argument(0), 640));
+    clipMinY_ = static_cast<int>(std::min<std::int64_t>(argument(1), 480));
+    clipMaxX_ = static_cast<int>(std::min<std::int64_t>(argument(2), 640));
+    clipMaxY_ = static_cast<int>(std::min<std::int64_t>(argument(3), 480));
   } else if (name == "grBufferClear") {
     clear(static_cast<std::uint32_t>(argument(0)));
   } else if (name == "grBufferSwap") {
@@ -213,18 +233,31 @@ void ReferenceBoard::splitColor(std::uint32_t color, int& red, int& green, int& 
   blue = abgr_ ? high : low;
 }
 
+// The game clip window [minx, maxx) holds the grid columns whose centres it
+// holds: minx <= (x + 1/2) 640 / W < maxx, that is 2 minx W <= (2x + 1) 640
+// < 2 maxx W; rows likewise with 480 / H.
+bool ReferenceBoard::insideClipColumn(int x) const {
+  const std::int64_t across = (2LL * x + 1) * 640;
+  return x >= 0 && x < width_ && across >= 2LL * clipMinX_ * width_ && across < 2LL * clipMaxX_ * width_;
+}
+
+bool ReferenceBoard::insideClipRow(int y) const {
+  const std::int64_t up = (2LL * y + 1) * 480;
+  return y >= 0 && y < height_ && up >= 2LL * clipMinY_ * height_ && up < 2LL * clipMaxY_ * height_;
+}
+
 bool ReferenceBoard::insideClip(int x, int y) const {
-  return x >= clipMinX_ && x < clipMaxX_ && y >= clipMinY_ && y < clipMaxY_;
+  return insideClipColumn(x) && insideClipRow(y);
 }
 
 void ReferenceBoard::clear(std::uint32_t color) {
   int red = 0, green = 0, blue = 0;
   splitColor(color, red, green, blue);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
+  for (int y = 0; y < height_; ++y) {
+    for (int x = 0; x < width_; ++x) {
       if (insideClip(x, y)) {
-        const int row = lowerLeft_ ? height - 1 - y : y;
-        buffers_[back_][static_cast<std::size_t>(row) * width + x] = dithered(red, green, blue, x, row);
+        const int row = lowerLeft_ ? height_ - 1 - y : y;
+        buffers_[back_][static_cast<std::size_t>(row) * width_ + x] = dithered(red, green, blue, x, row);
       }
     }
   }
@@ -279,8 +312,8 @@ void ReferenceBoard::writePixel(int x, int y, const Fragment& fragment) {
       default: unsupported("blend function " + std::to_string(function));
     }
   };
-  const int row = lowerLeft_ ? height - 1 - y : y;
-  std::uint16_t& target = buffers_[back_][static_cast<std::size_t>(row) * width + x];
+  const int row = lowerLeft_ ? height_ - 1 - y : y;
+  std::uint16_t& target = buffers_[back_][static_cast<std::size_t>(row) * width_ + x];
   const int r5 = target >> 11, g6 = (target >> 5) & 63, b5 = target & 31;
   const int dest[3] = {r5 * 8 + r5 / 4, g6 * 4 + g6 / 16, b5 * 8 + b5 / 4};
   int blended[3];
@@ -290,35 +323,58 @@ void ReferenceBoard::writePixel(int x, int y, const Fragment& fragment) {
   target = dithered(blended[0], blended[1], blended[2], x, row);
 }
 
+// The game pixel (floor(X / 16), floor(Y / 16)) of the position snapped to
+// 1/16 game pixel, inside the clip window, lit on every grid pixel whose
+// centre lies in it: floor((x + 1/2) 640 / W) is its column.
 void ReferenceBoard::drawPoint(const Vertex& vertex) {
   if (!drawable(vertex.x) || !drawable(vertex.y)) {
     return;
   }
-  const int x = static_cast<int>(floorDivide(snapped(vertex.x), 16));
-  const int y = static_cast<int>(floorDivide(snapped(vertex.y), 16));
-  if (insideClip(x, y)) {
-    writePixel(x, y, {level(fixedColor(vertex.r)), level(fixedColor(vertex.g)), level(fixedColor(vertex.b)),
-                      level(fixedColor(vertex.a)), fogDepth(fixedOow(vertex.oow))});
+  const std::int64_t x = floorDivide(snapped(vertex.x), 16);
+  const std::int64_t y = floorDivide(snapped(vertex.y), 16);
+  if (x < clipMinX_ || x >= clipMaxX_ || y < clipMinY_ || y >= clipMaxY_) {
+    return;
+  }
+  const Fragment fragment{level(fixedColor(vertex.r)), level(fixedColor(vertex.g)), level(fixedColor(vertex.b)),
+                          level(fixedColor(vertex.a)), fogDepth(fixedOow(vertex.oow))};
+  // Candidates around the game pixel's place on the grid, each taken by the
+  // game pixel of its centre.
+  const std::int64_t aroundRow = y * height_ / 480, aroundColumn = x * width_ / 640;
+  for (std::int64_t row = std::max<std::int64_t>(aroundRow - 2, 0);
+       row <= std::min<std::int64_t>(aroundRow + height_ / 480 + 2, height_ - 1); ++row) {
+    if (floorDivide((2 * row + 1) * 480, 2LL * height_) != y) {
+      continue;
+    }
+    for (std::int64_t column = std::max<std::int64_t>(aroundColumn - 2, 0);
+         column <= std::min<std::int64_t>(aroundColumn + width_ / 640 + 2, width_ - 1); ++column) {
+      if (floorDivide((2 * column + 1) * 640, 2LL * width_) == x) {
+        writePixel(static_cast<int>(column), static_cast<int>(row), fragment);
+      }
+    }
   }
 }
 
+// The grid pixels whose centres lie within a game pixel of the point on
+// both axes (dx < RX, dy < RY, in 1/16 grid pixel), each with alpha
+// floor(a min((RX - dx) RY, (RY - dy) RX) / (RX RY)).
 void ReferenceBoard::drawAntiAliasedPoint(const Vertex& vertex) {
   if (!drawable(vertex.x) || !drawable(vertex.y)) {
     return;
   }
-  const std::int64_t x = snapped(vertex.x);
-  const std::int64_t y = snapped(vertex.y);
+  const std::int64_t x = snappedToGrid(vertex.x, width_, 640);
+  const std::int64_t y = snappedToGrid(vertex.y, height_, 480);
   const int a = level(fixedColor(vertex.a));
-  const std::int64_t centreColumn = floorDivide(x, 16);
-  const std::int64_t centreRow = floorDivide(y, 16);
-  for (std::int64_t row = centreRow - 2; row <= centreRow + 2; ++row) {
-    for (std::int64_t column = centreColumn - 2; column <= centreColumn + 2; ++column) {
+  const std::int64_t centreColumn = floorDivide(x, 16), centreRow = floorDivide(y, 16);
+  const std::int64_t spanX = reachX_ / 16 + 2, spanY = reachY_ / 16 + 2;
+  for (std::int64_t row = centreRow - spanY; row <= centreRow + spanY; ++row) {
+    for (std::int64_t column = centreColumn - spanX; column <= centreColumn + spanX; ++column) {
       const std::int64_t dx = std::llabs(16 * column + 8 - x);
       const std::int64_t dy = std::llabs(16 * row + 8 - y);
-      if (dx < 16 && dy < 16 && insideClip(static_cast<int>(column), static_cast<int>(row))) {
+      if (dx < reachX_ && dy < reachY_ && insideClip(static_cast<int>(column), static_cast<int>(row))) {
+        const std::int64_t weight = std::min((reachX_ - dx) * reachY_, (reachY_ - dy) * reachX_);
         writePixel(static_cast<int>(column), static_cast<int>(row),
                    {level(fixedColor(vertex.r)), level(fixedColor(vertex.g)), level(fixedColor(vertex.b)),
-                    static_cast<int>(a * (16 - std::max(dx, dy)) / 16), fogDepth(fixedOow(vertex.oow))});
+                    static_cast<int>(floorDivide(a * weight, reachX_ * reachY_)), fogDepth(fixedOow(vertex.oow))});
       }
     }
   }
@@ -326,12 +382,15 @@ void ReferenceBoard::drawAntiAliasedPoint(const Vertex& vertex) {
 
 // Each parameter at column c: P1 + floordiv((P2 - P1) * (16 c0 + 8 - U1), dU)
 // + (c - c0) * floordiv((P2 - P1) * 16, dU), c0 the first column drawn, in
-// the vertices' own order (dU of either sign).
+// the vertices' own order (dU of either sign), all in grid units. A column
+// lights each minor coordinate m with d = |(16 m + 8) 4096 - V| < B, B = R
+// 4096 with R one game pixel across the band, at alpha floor(a (B - d) / B).
 void ReferenceBoard::drawLine(const Vertex& first, const Vertex& second) {
   if (!drawable(first.x) || !drawable(first.y) || !drawable(second.x) || !drawable(second.y)) {
     return;
   }
-  const std::int64_t x1 = snapped(first.x), y1 = snapped(first.y), x2 = snapped(second.x), y2 = snapped(second.y);
+  const std::int64_t x1 = snappedToGrid(first.x, width_, 640), y1 = snappedToGrid(first.y, height_, 480);
+  const std::int64_t x2 = snappedToGrid(second.x, width_, 640), y2 = snappedToGrid(second.y, height_, 480);
   if (x1 == x2 && y1 == y2) {
     return;
   }
@@ -339,36 +398,42 @@ void ReferenceBoard::drawLine(const Vertex& first, const Vertex& second) {
   const std::int64_t u1 = xMajor ? x1 : y1, u2 = xMajor ? x2 : y2;
   const std::int64_t v1 = std::int64_t{xMajor ? y1 : x1} * 4096, v2 = std::int64_t{xMajor ? y2 : x2} * 4096;
   const std::int64_t du = u2 - u1;
-  const int majorLow = xMajor ? clipMinX_ : clipMinY_, majorHigh = xMajor ? clipMaxX_ : clipMaxY_;
-  const int minorLow = xMajor ? clipMinY_ : clipMinX_, minorHigh = xMajor ? clipMaxY_ : clipMaxX_;
-  std::int64_t c0 = majorLow;
+  const std::int64_t band = (xMajor ? reachY_ : reachX_) * 4096;
+  const int majorSize = xMajor ? width_ : height_;
+  // The first column the clip window holds on the major axis.
+  std::int64_t c0 = 0;
+  while (c0 < majorSize && !(xMajor ? insideClipColumn(static_cast<int>(c0)) : insideClipRow(static_cast<int>(c0)))) {
+    ++c0;
+  }
   while (16 * c0 + 8 < std::min(u1, u2)) {
     ++c0;
   }
   const std::int64_t ends[6][2] = {{v1, v2},
-                           {fixedColor(first.r), fixedColor(second.r)},
-                           {fixedColor(first.g), fixedColor(second.g)},
-                           {fixedColor(first.b), fixedColor(second.b)},
-                           {fixedColor(first.a), fixedColor(second.a)},
-                           {fixedOow(first.oow), fixedOow(second.oow)}};
-  for (std::int64_t c = c0; c < majorHigh && 16 * c + 8 < std::max(u1, u2); ++c) {
+                                   {fixedColor(first.r), fixedColor(second.r)},
+                                   {fixedColor(first.g), fixedColor(second.g)},
+                                   {fixedColor(first.b), fixedColor(second.b)},
+                                   {fixedColor(first.a), fixedColor(second.a)},
+                                   {fixedOow(first.oow), fixedOow(second.oow)}};
+  for (std::int64_t c = c0; c < majorSize && 16 * c + 8 < std::max(u1, u2); ++c) {
+    if (!(xMajor ? insideClipColumn(static_cast<int>(c)) : insideClipRow(static_cast<int>(c)))) {
+      break;
+    }
     std::int64_t at[6];
     for (int i = 0; i < 6; ++i) {
       const std::int64_t change = ends[i][1] - ends[i][0];
       at[i] = ends[i][0] + floorDivide(change * (16 * c0 + 8 - u1), du) + (c - c0) * floorDivide(change * 16, du);
     }
-    const std::int64_t lower = floorDivide(at[0] - 0x8000, 0x10000);
-    const std::int64_t fraction = at[0] - 0x8000 - lower * 0x10000;
     const int a = level(at[4]);
-    for (int side = 0; side < 2; ++side) {
-      const std::int64_t coverage = side == 0 ? 0x10000 - fraction : fraction;
-      const std::int64_t minor = lower + side;
-      if (coverage == 0 || minor < minorLow || minor >= minorHigh) {
+    const std::int64_t middle = floorDivide(at[0], 65536);
+    const std::int64_t reach = band / 65536 + 2;
+    for (std::int64_t m = middle - reach; m <= middle + reach; ++m) {
+      const std::int64_t distance = std::llabs((16 * m + 8) * 4096 - at[0]);
+      const int x = static_cast<int>(xMajor ? c : m);
+      const int y = static_cast<int>(xMajor ? m : c);
+      if (distance >= band || !insideClip(x, y)) {
         continue;
       }
-      const int x = static_cast<int>(xMajor ? c : minor);
-      const int y = static_cast<int>(xMajor ? minor : c);
-      writePixel(x, y, {level(at[1]), level(at[2]), level(at[3]), static_cast<int>(a * coverage / 0x10000),
+      writePixel(x, y, {level(at[1]), level(at[2]), level(at[3]), static_cast<int>(floorDivide(a * (band - distance), band)),
                         fogDepth(at[5])});
     }
   }

@@ -29,16 +29,18 @@ int level(std::int64_t fixed);           // clamp(floor(C / 4096), 0, 255)
 // pass the iterated or the (always zero) constant colour and alpha through,
 // table or iterated-alpha fog, blending by zero, one and source alpha.
 // Any other call or state throws std::runtime_error, so that a test cannot
-// pass by the model quietly ignoring something.
+// pass by the model quietly ignoring something. The calls are drawn on a
+// grid of width x height pixels (the card's own 640x480 by default), each
+// rule as the board's switch SOFTGLIDE_RESOLUTION has it.
 class ReferenceBoard {
  public:
-  ReferenceBoard();
+  explicit ReferenceBoard(int width = 640, int height = 480);
 
   // Applies the calls in order, as the board would have acted on them.
   void replay(const std::vector<softglide::TraceCall>& calls);
   void apply(const softglide::TraceCall& call);
 
-  // The picture last swapped in: 640 x 480 words, top memory row first.
+  // The picture last swapped in: width x height words, top memory row first.
   const std::vector<std::uint16_t>& front() const { return buffers_[1 - back_]; }
 
  private:
@@ -61,11 +63,19 @@ class ReferenceBoard {
   void drawAntiAliasedPoint(const Vertex& vertex);
   void drawLine(const Vertex& first, const Vertex& second);
   void writePixel(int x, int y, const Fragment& fragment);
+  // Grid pixel (x, y) has its centre inside the clip window; a grid column
+  // or row alone.
   bool insideClip(int x, int y) const;
+  bool insideClipColumn(int x) const;
+  bool insideClipRow(int y) const;
+  // A drawable coordinate in 1/16 grid pixel: floor(16 v size / game + 1/2).
+  static std::int64_t snappedToGrid(float coordinate, int size, int game);
   int combined(const Combine& unit, int iterated) const;
   int fogged(int channel, int fogChannel, const Fragment& fragment) const;
   void splitColor(std::uint32_t color, int& red, int& green, int& blue) const;
 
+  int width_, height_;
+  std::int64_t reachX_, reachY_;  // one game pixel in 1/16 grid pixel, across and up
   bool initialized_ = false;
   bool open_ = false;
   bool lowerLeft_ = true;

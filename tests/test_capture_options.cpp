@@ -97,12 +97,21 @@ TEST(CaptureOptions, RequiredValuesAndTheDefaultEnd) {
   ASSERT_TRUE(options) << problem;
   EXPECT_EQ(options->outDir, "dir");
   EXPECT_EQ(options->endAfter, 7);  // the last requested frame
+  EXPECT_EQ(options->screenWidth, 640);  // the card's screen unless asked
+  EXPECT_EQ(options->screenHeight, 480);
+  const auto screen = parseCaptureOptions({"--out", "d", "--frames", "1", "--screen", "1920x1080"}, problem);
+  ASSERT_TRUE(screen) << problem;
+  EXPECT_EQ(screen->screenWidth, 1920);
+  EXPECT_EQ(screen->screenHeight, 1080);
   const auto ending = parseCaptureOptions({"--out", "d", "--frames", "1", "--end-after", "30"}, problem);
   ASSERT_TRUE(ending);
   EXPECT_EQ(ending->endAfter, 30);
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{}, {"--out"}, {"--out", "d"}, {"--frames", "1"}, {"--out", "d", "--frames", "1", "x"},
-        {"--out", "d", "--frames", "1", "--end-after", "0"}, {"--bogus", "1"}, {"--out", "", "--frames", "1"}}) {
+        {"--out", "d", "--frames", "1", "--end-after", "0"}, {"--bogus", "1"}, {"--out", "", "--frames", "1"},
+        {"--out", "d", "--frames", "1", "--screen", "1920"}, {"--out", "d", "--frames", "1", "--screen", "0x480"},
+        {"--out", "d", "--frames", "1", "--screen", "640x-480"}, {"--out", "d", "--frames", "1", "--screen", "16385x1"},
+        {"--out", "d", "--frames", "1", "--screen", "x"}, {"--out", "d", "--frames", "1", "--screen", "640x480x2"}}) {
     EXPECT_FALSE(parseCaptureOptions(bad, problem)) << bad.size();
   }
 }

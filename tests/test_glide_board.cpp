@@ -246,23 +246,25 @@ Box referenceBox(int width, int height, const char* mode) {
   return {(width - w) / 2, (height - h) / 2, w, h};
 }
 
-// The picture pixel (column, memory row) that window pixel (x, y) shows:
-// the one under its centre, (2 * (x - left) + 1) * 640 / (2 * width) and the
-// same down; {-1, -1} on the black around the picture.
-std::pair<int, int> referenceSource(const Box& box, int x, int y) {
+// The picture pixel (column, memory row) that window pixel (x, y) shows of
+// a picture of pictureWidth x pictureHeight (the card's 640x480 unless
+// given): the one under its centre, (2 * (x - left) + 1) * pictureWidth /
+// (2 * width) and the same down; {-1, -1} on the black around the picture.
+std::pair<int, int> referenceSource(const Box& box, int x, int y, int pictureWidth = 640, int pictureHeight = 480) {
   if (x < box.left || x >= box.left + box.width || y < box.top || y >= box.top + box.height) {
     return {-1, -1};
   }
-  const long long column = (2LL * (x - box.left) + 1) * 640 / (2LL * box.width);
-  const long long row = (2LL * (y - box.top) + 1) * 480 / (2LL * box.height);
+  const long long column = (2LL * (x - box.left) + 1) * pictureWidth / (2LL * box.width);
+  const long long row = (2LL * (y - box.top) + 1) * pictureHeight / (2LL * box.height);
   return {static_cast<int>(column), static_cast<int>(row)};
 }
 
-// What presenting the whole front buffer shows on a width x height screen
-// in a mode (nullptr: the default): the converted picture sampled as above,
-// black around it.
+// What presenting the whole front buffer (of whatever grid) shows on a
+// width x height screen in a mode (nullptr: the default): the converted
+// picture sampled as above, black around it.
 const std::vector<std::uint32_t>& wholePresent(int width, int height, const char* mode = nullptr) {
   const std::vector<std::uint16_t> front = softglide::frontBuffer();
+  const softglide::PictureSize size = softglide::frontBufferSize();
   std::vector<std::uint32_t> picture(front.size());
   softglide::convertPicture(front.data(), picture.data(), front.size());
   const Box box = referenceBox(width, height, mode);
@@ -270,8 +272,8 @@ const std::vector<std::uint32_t>& wholePresent(int width, int height, const char
   screen.assign(static_cast<std::size_t>(width) * height, 0);
   for (int y = std::max(box.top, 0); y < std::min(box.top + box.height, height); ++y) {
     for (int x = std::max(box.left, 0); x < std::min(box.left + box.width, width); ++x) {
-      const auto [column, row] = referenceSource(box, x, y);
-      screen[static_cast<std::size_t>(y) * width + x] = picture[static_cast<std::size_t>(row) * 640 + column];
+      const auto [column, row] = referenceSource(box, x, y, size.width, size.height);
+      screen[static_cast<std::size_t>(y) * width + x] = picture[static_cast<std::size_t>(row) * size.width + column];
     }
   }
   return screen;
@@ -418,6 +420,32 @@ TEST(Present, ChangedPartsShowTheSameAsWholePresents) {
     drawRandomFramesAndCompare(640, 480);
   });
   EXPECT_EQ(gamma["differing"], "0");
+  // Grids other than the card's: 2x, and native (1:1 in aspect and fill,
+  // scaled where the 8x grid is stretched), on screens whose size changes
+  // under them (the native grid follows at the next clear).
+  const struct {
+    const char* resolution;
+    const char* mode;
+    int width, height;
+  } grids[] = {{"2x", "aspect", 1920, 1080}, {"2x", "integer", 1280, 960}, {"native", "aspect", 1001, 703},
+               {"native", "fill", 1920, 1080}, {"native", "integer", 2000, 1500}, {"native", "aspect", 5400, 4000}};
+  for (const auto& grid : grids) {
+    const IsolatedRun run = runIsolated([&grid] {
+      setenv("SOFTGLIDE_RESOLUTION", grid.resolution, 1);
+      setenv("SOFTGLIDE_SCALE", grid.mode, 1);
+      win32::useHeadlessDisplay(grid.width, grid.height);
+      drawRandomFramesAndCompare(grid.width, grid.height, 24, grid.mode);
+      win32::headless::resizeScreen(grid.width / 2 + 7, grid.height / 2 + 3);
+      drawRandomFramesAndCompare(grid.width / 2 + 7, grid.height / 2 + 3, 24, grid.mode);
+      const softglide::PictureSize size = softglide::frontBufferSize();
+      reportFact("grid", std::to_string(size.width) + "x" + std::to_string(size.height));
+    });
+    EXPECT_EQ(run["differing"], "0") << grid.resolution << " " << grid.mode << " " << grid.width << "x" << grid.height
+                                     << ": " << run.errorOutput;
+    if (std::string(grid.resolution) == "native" && std::string(grid.mode) == "fill") {
+      EXPECT_EQ(run["grid"], "967x543");  // the screen's new size, followed
+    }
+  }
 }
 
 // SOFTGLIDE_SCALE takes the three modes and nothing else; a value ignored

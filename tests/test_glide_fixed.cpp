@@ -23,6 +23,7 @@
 #include "reference_board.h"
 #include "saver_fixture.h"
 #include "softglide.h"
+#include "win32/display.h"
 
 namespace {
 
@@ -715,6 +716,133 @@ TEST(GeneralPipeline, TakesTheSameIntegerDepthAndIteratedValues) {
       }
     }
     ASSERT_EQ(both.swapAndCompare(), "") << "state " << state;
+  }
+}
+
+// ---- Grids other than the card's ------------------------------------------------
+
+// White at full alpha over black, through source-alpha blending, on a 2x
+// grid (1280 x 960; memory row 959 - y), worked out by hand:
+// - a point at (10.5, 20.25) keeps game pixel (10, 20), whose grid pixels
+//   are columns 20-21 and rows 40-41 (ceil(2a - 1/2) = 2a), all 0xFFFF;
+// - an anti-aliased point at (30.5, 20.5) snaps to X = 16 * 30.5 * 2 = 976,
+//   Y = 656, with RX = RY = floor(1280 / 40 + 1/2) = 32: columns 59-62
+//   (centres 952, 968, 984, 1000 sixteenths: dx 24, 8, 8, 24) and rows 39-42
+//   likewise; alpha floor(255 min(32 - dx, 32 - dy) / 32): 191 where both
+//   are 8, 63 elsewhere;
+// - a line from (50, 20.5) to (60, 20.5), X 1600 to 1920: columns 100 to
+//   119 (1600 <= 16c + 8 < 1920), V = 656 * 4096, B = 32 * 4096: rows 39-42
+//   with d = 24, 8, 8, 24 sixteenths, alphas 63, 191, 191, 63.
+// Everything else stays black.
+TEST(Grids, KnownAnswersAtTwice) {
+  const IsolatedRun run = runIsolated([] {
+    setenv("SOFTGLIDE_RESOLUTION", "2x", 1);
+    openTestBoard();
+    grAlphaBlendFunction(GR_BLEND_SRC_ALPHA, GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ZERO);
+    GrVertex point = vertex(10.5f, 20.25f, 255.0f, 255.0f, 255.0f, 255.0f);
+    grDrawPoint(&point);
+    GrVertex smooth = vertex(30.5f, 20.5f, 255.0f, 255.0f, 255.0f, 255.0f);
+    grAADrawPoint(&smooth);
+    GrVertex from = vertex(50.0f, 20.5f, 255.0f, 255.0f, 255.0f, 255.0f);
+    GrVertex to = vertex(60.0f, 20.5f, 255.0f, 255.0f, 255.0f, 255.0f);
+    grAADrawLine(&from, &to);
+    const std::vector<std::uint16_t> picture = swapAndRead();
+    const softglide::PictureSize size = softglide::frontBufferSize();
+    static const int thresholds[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    const auto white = [](int alpha, int x, int y) {
+      const int v = (255 * (alpha + 1)) >> 8;
+      const int d = thresholds[(959 - y) & 3][x & 3];
+      const int five = ((v << 1) - (v >> 4) + (v >> 7) + d) >> 4;
+      const int six = ((v << 2) - (v >> 4) + (v >> 6) + d) >> 4;
+      return static_cast<std::uint16_t>(five << 11 | six << 5 | five);
+    };
+    std::vector<std::uint16_t> expected(static_cast<std::size_t>(1280) * 960, 0);
+    const auto set = [&](int x, int y, std::uint16_t word) { expected[static_cast<std::size_t>(959 - y) * 1280 + x] = word; };
+    for (int y = 40; y <= 41; ++y) {
+      for (int x = 20; x <= 21; ++x) set(x, y, 0xFFFF);
+    }
+    const int across[4] = {24, 8, 8, 24};
+    for (int j = 0; j < 4; ++j) {
+      for (int i = 0; i < 4; ++i) {
+        set(59 + i, 39 + j, white(across[i] == 8 && across[j] == 8 ? 191 : 63, 59 + i, 39 + j));
+      }
+      for (int x = 100; x <= 119; ++x) set(x, 39 + j, white(across[j] == 8 ? 191 : 63, x, 39 + j));
+    }
+    reportFact("size", std::to_string(size.width) + "x" + std::to_string(size.height));
+    reportFact("wrong", static_cast<long>(picture.size() == expected.size() ? 0 : -1));
+    if (picture.size() == expected.size()) {
+      long wrong = 0;
+      for (std::size_t i = 0; i < picture.size(); ++i) wrong += picture[i] != expected[i];
+      reportFact("wrong", wrong);
+    }
+  });
+  EXPECT_EQ(run["size"], "1280x960") << run.errorOutput;
+  EXPECT_EQ(run["wrong"], "0");
+}
+
+// Random points, anti-aliased points and lines of every kind of state, on
+// the card's grid, twice it, a grid of 1.5 game pixels to one across and up
+// (1440 x 1080, the native picture of a 1920x1080 screen at 4:3) and one of
+// 3 across and 2.25 up (1920 x 1080 filled): the board's pictures against
+// the reference's on the same grid.
+TEST(Grids, RandomPrimitivesAgainstTheReference) {
+  const struct {
+    const char* resolution;
+    const char* scale;
+    int screenWidth, screenHeight, width, height;
+  } grids[] = {{"640x480", "aspect", 640, 480, 640, 480},
+               {"2x", "aspect", 640, 480, 1280, 960},
+               {"native", "aspect", 1920, 1080, 1440, 1080},
+               {"native", "fill", 1920, 1080, 1920, 1080}};
+  for (const auto& grid : grids) {
+    const IsolatedRun run = runIsolated([&grid] {
+      setenv("SOFTGLIDE_RESOLUTION", grid.resolution, 1);
+      setenv("SOFTGLIDE_SCALE", grid.scale, 1);
+      win32::useHeadlessDisplay(grid.screenWidth, grid.screenHeight);
+      softglide::setTracing(true);
+      openTestBoard();
+      softglide::clearTrace();
+      ReferenceBoard reference(grid.width, grid.height);
+      reference.apply({"grGlideInit", {}});
+      reference.apply({"grSstWinOpen", {0, 7, 0, 1, 1, 2, 0}});
+      std::mt19937 random(11);
+      int differing = 0;
+      for (int frame = 0; frame < 8; ++frame) {
+        grClipWindow(0, 0, 640, 480);
+        grBufferClear(frame % 3 == 0 ? 0x00102030u : 0, 0, 0xFFFF);
+        if (frame % 4 == 1) {
+          grClipWindow(random() % 300, random() % 200, 300 + random() % 340, 200 + random() % 280);
+          grBufferClear(0x00FFFFFFu, 0, 0xFFFF);
+        }
+        guColorCombineFunction(frame % 3 == 2 ? GR_COLORCOMBINE_CCRGB : GR_COLORCOMBINE_ITRGB);
+        GrFog_t table[GR_FOG_TABLE_SIZE];
+        guFogGenerateExp(table, 0.7f);
+        grFogTable(table);
+        grFogMode(frame % 2 == 0 ? GR_FOG_WITH_TABLE : GR_FOG_DISABLE);
+        grFogColorValue(frame % 4 == 0 ? 0x00203040u : 0);
+        grAlphaBlendFunction(frame % 5 == 4 ? GR_BLEND_ONE : GR_BLEND_SRC_ALPHA,
+                             frame % 5 == 4 ? GR_BLEND_ZERO : GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO,
+                             GR_BLEND_ZERO);
+        for (int i = 0; i < 900; ++i) {
+          const auto coordinate = [&random](int size) {
+            return static_cast<float>(random() % (size * 64 + 256)) / 64.0f - 2.0f;
+          };
+          GrVertex a = randomEnd(random, coordinate(640), coordinate(480));
+          GrVertex b = randomEnd(random, coordinate(640), coordinate(480));
+          switch (i % 3) {
+            case 0: grDrawPoint(&a); break;
+            case 1: grAADrawPoint(&a); break;
+            default: grAADrawLine(&a, &b); break;
+          }
+        }
+        grBufferSwap(1);
+        reference.replay(softglide::trace());
+        softglide::clearTrace();
+        differing += softglide::frontBuffer() != reference.front();
+      }
+      reportFact("differing", differing);
+    });
+    EXPECT_EQ(run["differing"], "0") << grid.width << "x" << grid.height << ": " << run.errorOutput;
   }
 }
 

@@ -1,7 +1,8 @@
-// lumvane-capture: runs the unchanged saver ("/s") on a 640x480 headless
-// display with swap pacing off, and writes chosen frames as PNG files.
+// lumvane-capture: runs the unchanged saver ("/s") on a headless display
+// (640x480 unless --screen says otherwise) with swap pacing off, and writes
+// chosen frames as PNG files, each the board's picture on its grid.
 //
-//   lumvane-capture --out DIR --frames LIST [--end-after N]
+//   lumvane-capture --out DIR --frames LIST [--end-after N] [--screen WxH]
 //
 // Frame k is the picture presented by the k-th buffer swap. A key press
 // (WM_KEYDOWN, VK 0x41) arrives with the N-th GetMessageA call, so frame N
@@ -32,10 +33,11 @@ namespace {
 [[noreturn]] void usage(const std::string& problem) {
   std::fprintf(stderr,
                "lumvane-capture: %s\n"
-               "usage: lumvane-capture --out DIR --frames LIST [--end-after N]\n"
+               "usage: lumvane-capture --out DIR --frames LIST [--end-after N] [--screen WxH]\n"
                "  LIST: comma-separated frame numbers and ranges, e.g. 1,128,255-257,600\n"
                "        (at most %lld frames in all)\n"
-               "  N: the GetMessageA call that brings the ending key press\n",
+               "  N: the GetMessageA call that brings the ending key press\n"
+               "  WxH: the headless screen's size (default 640x480)\n",
                problem.c_str(), maxFrameCount);
   std::exit(2);
 }
@@ -95,13 +97,22 @@ void tell(char failure) {
       }
     });
     setenv("FX_GLIDE_SWAPINTERVAL", "0", 1);
-    win32::useHeadlessDisplay(640, 480);
+    win32::useHeadlessDisplay(options.screenWidth, options.screenHeight);
     win32::setCommandLine({"lumvane", "/s"});
     win32::headless::scriptKeyDown(options.endAfter, 0x41);
     static int presented = 0;
-    win32::headless::observePresents([&options](const std::vector<std::uint32_t>& screen) {
+    // The picture just presented, on the board's grid (the screen's pixels
+    // where it lies 1:1 on the card's own), through the output gamma.
+    win32::headless::observePresents([&options](const std::vector<std::uint32_t>&) {
       ++presented;
-      if (options.frames.contains(presented) && !writePng(framePath(options.outDir, presented), screen, 640, 480)) {
+      if (!options.frames.contains(presented)) {
+        return;
+      }
+      const std::vector<std::uint16_t> front = softglide::frontBuffer();
+      const softglide::PictureSize size = softglide::frontBufferSize();
+      std::vector<std::uint32_t> picture(front.size());
+      softglide::convertPicture(front.data(), picture.data(), front.size());
+      if (!writePng(framePath(options.outDir, presented), picture, size.width, size.height)) {
         tell(frameNotWritten);
         std::fflush(nullptr);
         std::_Exit(1);

@@ -84,6 +84,16 @@ std::optional<CaptureOptions> parseCaptureOptions(const std::vector<std::string>
       }
       options.frames = std::move(*frames);
       haveFrames = true;
+    } else if (flag == "--screen") {
+      const std::size_t times = value.find('x');
+      const int width = times == std::string::npos ? -1 : parseNumber(value.substr(0, times));
+      const int height = times == std::string::npos ? -1 : parseNumber(value.substr(times + 1));
+      if (width < 1 || height < 1 || width > maxScreenSide || height > maxScreenSide) {
+        problem = "--screen takes WIDTHxHEIGHT, each a whole number from 1 to " + std::to_string(maxScreenSide);
+        return std::nullopt;
+      }
+      options.screenWidth = width;
+      options.screenHeight = height;
     } else if (flag == "--end-after") {
       options.endAfter = parseNumber(value);
       if (options.endAfter < 0) {

@@ -28,10 +28,14 @@ class FrameList {
   long long count_ = 0;
 };
 
+// The largest headless screen the tool makes, each way.
+inline constexpr int maxScreenSide = 16384;
+
 struct CaptureOptions {
   std::string outDir;
   FrameList frames;
   int endAfter = 0;  // the GetMessageA call that brings the key press
+  int screenWidth = 640, screenHeight = 480;  // the headless screen's
 };
 
 // The options, or nothing with the problem set to one line that says why.

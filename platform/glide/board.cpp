@@ -62,6 +62,40 @@ void setCombine(CombineUnit& unit, GrCombineFunction_t function, GrCombineFactor
 
 }  // namespace
 
+GridSize wantedGrid(const Board& state) {
+  RECT client{};
+  GetClientRect(state.window, &client);
+  const Placement placement = placePicture(std::max<int>(client.right - client.left, 0),
+                                           std::max<int>(client.bottom - client.top, 0), state.switches.scale);
+  return gridFor(state.switches.resolution, placement.width, placement.height);
+}
+
+bool resizeBuffers(Board& state, GridSize size) {
+  try {
+    std::array<std::vector<std::uint16_t>, 2> buffers;
+    std::array<WrittenSpans, 2> written;
+    for (int i = 0; i < 2; ++i) {
+      buffers[i].assign(static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height), 0);
+      written[i].reset(size.width, size.height, 0, 0, 0);
+    }
+    state.buffers = std::move(buffers);
+    state.written = std::move(written);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  state.grid.resize(size.width, size.height);
+  mapClipWindow(state);
+  return true;
+}
+
+void mapClipWindow(Board& state) {
+  ClipWindow& clip = state.clip;
+  clip.gridMinX = state.grid.columnStart(clip.minX);
+  clip.gridMaxX = state.grid.columnStart(clip.maxX);
+  clip.gridMinY = state.grid.rowStart(clip.minY);
+  clip.gridMaxY = state.grid.rowStart(clip.maxY);
+}
+
 void stateChanged() {
   auto passesThrough = [](const CombineUnit& unit) {
     return unit.function == GR_COMBINE_FUNCTION_LOCAL && unit.local == GR_COMBINE_LOCAL_ITERATED && !unit.invert;
@@ -77,6 +111,15 @@ namespace softglide {
 std::vector<std::uint16_t> frontBuffer() {
   const detail::Board& state = detail::board();
   return state.open ? state.buffers[1 - state.back] : std::vector<std::uint16_t>{};
+}
+
+PictureSize frontBufferSize() {
+  const detail::Board& state = detail::board();
+  if (!state.open) {
+    return {};
+  }
+  const detail::WrittenSpans& front = state.written[1 - state.back];
+  return {front.width(), front.height()};
 }
 
 std::vector<std::uint32_t> frontBufferRgb() {
@@ -147,16 +190,7 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
   state.origin = origin;
   // Memory for the buffers that cannot be had is a screen that cannot be
   // opened, as on a card without the memory.
-  try {
-    for (int i = 0; i < 2; ++i) {
-      state.buffers[i].assign(static_cast<std::size_t>(screenWidth) * screenHeight, 0);
-      state.written[i].reset(screenWidth, screenHeight, 0, 0, 0);
-    }
-  } catch (const std::bad_alloc&) {
-    for (int i = 0; i < 2; ++i) {
-      state.buffers[i] = {};
-      state.written[i] = {};
-    }
+  if (!resizeBuffers(state, wantedGrid(state))) {
     return FXFALSE;
   }
   const GrFog_t emptyTable[GR_FOG_TABLE_SIZE] = {};
@@ -281,8 +315,9 @@ FX_ENTRY void FX_CALL grClipWindow(FxU32 minx, FxU32 miny, FxU32 maxx, FxU32 max
     return;
   }
   Board& state = board();
-  state.clipMinX = static_cast<int>(std::min<FxU32>(minx, screenWidth));
-  state.clipMinY = static_cast<int>(std::min<FxU32>(miny, screenHeight));
-  state.clipMaxX = static_cast<int>(std::min<FxU32>(maxx, screenWidth));
-  state.clipMaxY = static_cast<int>(std::min<FxU32>(maxy, screenHeight));
+  state.clip.minX = static_cast<int>(std::min<FxU32>(minx, screenWidth));
+  state.clip.minY = static_cast<int>(std::min<FxU32>(miny, screenHeight));
+  state.clip.maxX = static_cast<int>(std::min<FxU32>(maxx, screenWidth));
+  state.clip.maxY = static_cast<int>(std::min<FxU32>(maxy, screenHeight));
+  mapClipWindow(state);
 }

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <vector>
 #include "device/glide.h"
+#include "grid.h"
 #include "pacing.h"
 #include "presenter.h"
 #include "softglide.h"
@@ -31,6 +32,12 @@ struct ClearRows {
   std::array<std::vector<std::uint16_t>, 4> rows;
 };
 
+// The clip window: in game pixels as the program set it, and the grid
+// pixels whose centres lie in it.
+struct ClipWindow {
+  int minX = 0, minY = 0, maxX = screenWidth, maxY = screenHeight;
+  int gridMinX = 0, gridMinY = 0, gridMaxX = screenWidth, gridMaxY = screenHeight;
+};
 
 struct Board {
   bool initialized = false;
@@ -41,8 +48,9 @@ struct Board {
   std::array<std::vector<std::uint16_t>, 2> buffers;
   int back = 1;
   std::array<WrittenSpans, 2> written;  // both buffers start black, as cleared to black
+  Grid grid;  // the back buffer's, which drawing goes to (the front one's may differ, for a present)
   ClearRows clearRows;
-  int clipMinX = 0, clipMinY = 0, clipMaxX = screenWidth, clipMaxY = screenHeight;
+  ClipWindow clip;
   CombineUnit color;
   CombineUnit alpha;
   GrFogMode_t fogMode = GR_FOG_DISABLE;
@@ -56,6 +64,7 @@ struct Board {
   RetraceTimeline retraceTimeline;
   PresenterState presenter;
   int swaps = 0;
+  bool reportedNoMemory = false;  // for a grid that could not follow the window
 };
 
 // The one board. (Defined in board.cpp; reached through board() alone.)
@@ -75,15 +84,28 @@ void stateChanged();
 // The colour channels of a GrColor_t in the opened format.
 void splitColor(GrColor_t color, int& red, int& green, int& blue, int& alpha);
 
-// The memory row of application row y.
+// The memory row of grid row y (application rows grow upwards from the
+// bottom with the lower-left origin).
 inline int memoryRow(int y) {
-  return board().origin == GR_ORIGIN_LOWER_LEFT ? screenHeight - 1 - y : y;
+  const Board& state = board();
+  return state.origin == GR_ORIGIN_LOWER_LEFT ? state.grid.height() - 1 - y : y;
 }
 
 // The back buffer's pixel at memory row and column x, marked as written.
 inline std::uint16_t& backPixel(Board& state, int row, int x) {
   state.written[state.back].mark(row, x);
-  return state.buffers[state.back][static_cast<std::size_t>(row) * screenWidth + x];
+  return state.buffers[state.back][static_cast<std::size_t>(row) * state.grid.width() + x];
 }
+
+// Sets the clip window's grid pixels from its game pixels, for the grid.
+void mapClipWindow(Board& state);
+
+// The grid the switches ask for in the board's window now.
+GridSize wantedGrid(const Board& state);
+
+// Both colour buffers made size.width x size.height, black, as cleared to
+// black, and the grid and the clip window with them; false (and nothing
+// changed) when the memory cannot be had.
+bool resizeBuffers(Board& state, GridSize size);
 
 }  // namespace softglide::detail

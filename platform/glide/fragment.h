@@ -42,6 +42,7 @@ inline bool usualState(const Board& state) {
 struct UsualWriter {
   std::uint16_t* pixels;  // the back buffer, memory row by memory row
   WrittenSpans* written;  // what was written in it
+  int width, height;      // the grid's
   bool lowerLeft;         // the origin: memory row 479 - y, else y
   bool blend;             // source-alpha blending, else none
   bool fog;               // table fog, else none
@@ -52,6 +53,8 @@ struct UsualWriter {
 inline UsualWriter usualWriter(Board& state) {
   return {state.buffers[state.back].data(),
           &state.written[state.back],
+          state.grid.width(),
+          state.grid.height(),
           state.origin == GR_ORIGIN_LOWER_LEFT,
           state.blendSource == GR_BLEND_SRC_ALPHA,
           state.fogMode == GR_FOG_WITH_TABLE,
@@ -80,9 +83,9 @@ inline UsualWriter usualWriter(Board& state) {
 
 // (x, y) in application coordinates inside the clip window; alpha 0-255.
 [[gnu::always_inline]] inline void blendAndStore(const UsualWriter& writer, int x, int y, Shaded color, int alpha) {
-  const int row = writer.lowerLeft ? screenHeight - 1 - y : y;
+  const int row = writer.lowerLeft ? writer.height - 1 - y : y;
   writer.written->mark(row, x);
-  std::uint16_t& target = writer.pixels[static_cast<std::size_t>(row) * screenWidth + x];
+  std::uint16_t& target = writer.pixels[static_cast<std::size_t>(row) * writer.width + x];
   if (writer.blend) {
     const std::uint16_t dest = target;
     color.r = blendOver(color.r, pixel::red8(dest), alpha);
@@ -94,7 +97,7 @@ inline UsualWriter usualWriter(Board& state) {
 
 // The memory row of application row y.
 [[gnu::always_inline]] inline int memoryRowOf(const UsualWriter& writer, int y) {
-  return writer.lowerLeft ? screenHeight - 1 - y : y;
+  return writer.lowerLeft ? writer.height - 1 - y : y;
 }
 
 // A grey colour (all three channels level) blended over the pixel at
@@ -102,7 +105,7 @@ inline UsualWriter usualWriter(Board& state) {
 // onto black, the usual background, the three channels stay alike and the
 // pixel is one look-up.
 [[gnu::always_inline]] inline void blendGreyUnmarked(const UsualWriter& writer, int x, int row, int level, int alpha) {
-  std::uint16_t& target = writer.pixels[static_cast<std::size_t>(row) * screenWidth + x];
+  std::uint16_t& target = writer.pixels[static_cast<std::size_t>(row) * writer.width + x];
   if (!writer.blend) {
     target = pixel::greyTo565(level, x, row);
     return;

@@ -5,42 +5,21 @@
 // along a line each parameter stepped once per column, with no division.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "board.h"
 #include "fragment.h"
 #include "pixel.h"
+#include "primitives.h"
 #include "setup.h"
 
 namespace softglide::detail {
 namespace {
 
 bool insideClip(const Board& state, int x, int y) {
-  return x >= state.clipMinX && x < state.clipMaxX && y >= state.clipMinY && y < state.clipMaxY;
-}
-
-bool drawable(const GrVertex& vertex) {
-  return drawablePosition(vertex.x) && drawablePosition(vertex.y);
-}
-
-// A 12.12 colour or alpha as the 0-255 level a pixel uses: clamp(C >> 12,
-// 0, 255). No value reaches past 255 << 12: a vertex's is clamped at setup,
-// and an iterated one never exceeds the larger of the line's two ends.
-[[gnu::always_inline]] inline int level(std::int32_t fixed) {
-  return fixed > 0 ? fixed >> 12 : 0;
-}
-
-// A parameter along a line: its 12.12 or 1/65536-pixel value and per-column
-// step. Colour, alpha and the minor coordinate fit 32 bits all along: a
-// stepped value lies below the exact one by less than the number of steps
-// taken plus one, and the exact one between the two ends' values.
-struct Stepped {
-  std::int32_t value, step;
-};
-
-Stepped narrow(const LineIterator& iterator) {
-  return {static_cast<std::int32_t>(iterator.value), static_cast<std::int32_t>(iterator.step)};
+  return x >= state.clip.minX && x < state.clip.maxX && y >= state.clip.minY && y < state.clip.maxY;
 }
 
 // One pixel of a column, inside the clip window, through the general
@@ -192,16 +171,16 @@ template <bool xMajor>
 void drawLineBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, std::int32_t highU,
                   std::int32_t lowV, std::int32_t highV) {
   Board& state = board();
-  const int first = std::max((lowU + 7) >> 4, xMajor ? state.clipMinX : state.clipMinY);  // 16c + 8 >= lowU
-  const int end = std::min((highU + 7) >> 4, xMajor ? state.clipMaxX : state.clipMaxY);
+  const int first = std::max((lowU + 7) >> 4, xMajor ? state.clip.minX : state.clip.minY);  // 16c + 8 >= lowU
+  const int end = std::min((highU + 7) >> 4, xMajor ? state.clip.maxX : state.clip.maxY);
   if (first >= end) {
     return;
   }
   const LineSpan span{16 * first + 8 - lowU, FloorDivider(highU - lowU)};
   // V in 1/65536 pixel: the minor coordinate in 1/16 pixel times 4096.
   const Stepped minor = narrow(iterate(std::int64_t{lowV} * 4096, std::int64_t{highV} * 4096, span));
-  const int minorLow = xMajor ? state.clipMinY : state.clipMinX;
-  const int minorHigh = xMajor ? state.clipMaxY : state.clipMaxX;
+  const int minorLow = xMajor ? state.clip.minY : state.clip.minX;
+  const int minorHigh = xMajor ? state.clip.maxY : state.clip.maxX;
   const bool usual = usualState(state);
   const UsualWriter writer = usualWriter(state);
   // Grey lines, the usual kind, iterate one channel for all three.
@@ -242,12 +221,6 @@ void drawLine(const GrVertex& first, const GrVertex& second) {
   }
 }
 
-// The fragment of a vertex: its own colour, alpha and fog depth.
-Fragment fragmentOf(const GrVertex& vertex) {
-  return {level(fixedColor(vertex.r)), level(fixedColor(vertex.g)), level(fixedColor(vertex.b)),
-          level(fixedColor(vertex.a)), pixel::fogDepth(fixedOow(vertex.oow))};
-}
-
 // The range of pixels [first, end) whose centres lie within one pixel of
 // the position (1/16 pixel), |16c + 8 - position| < 16, limited to the
 // clip range [limitLow, limitHigh).
@@ -264,8 +237,8 @@ void drawAntiAliasedPoint(const GrVertex& vertex) {
   const std::int32_t x = snapPosition(vertex.x);
   const std::int32_t y = snapPosition(vertex.y);
   int firstColumn = 0, endColumn = 0, firstRow = 0, endRow = 0;
-  footprint(x, state.clipMinX, state.clipMaxX, firstColumn, endColumn);
-  footprint(y, state.clipMinY, state.clipMaxY, firstRow, endRow);
+  footprint(x, state.clip.minX, state.clip.maxX, firstColumn, endColumn);
+  footprint(y, state.clip.minY, state.clip.maxY, firstRow, endRow);
   if (firstColumn >= endColumn || firstRow >= endRow) {
     return;
   }
@@ -285,14 +258,17 @@ void drawAntiAliasedPoint(const GrVertex& vertex) {
     }
   }
 }
+
 // The clear colour dithered, one row for each memory-row phase: made when
-// the colour changes.
+// the colour or the grid's width changes.
 const ClearRows& ditheredRows(Board& state, int red, int green, int blue) {
   ClearRows& pattern = state.clearRows;
-  if (pattern.red != red || pattern.green != green || pattern.blue != blue) {
+  const int width = state.grid.width();
+  if (pattern.red != red || pattern.green != green || pattern.blue != blue ||
+      pattern.rows[0].size() != static_cast<std::size_t>(width)) {
     for (int phase = 0; phase < 4; ++phase) {
-      pattern.rows[phase].resize(screenWidth);
-      for (int x = 0; x < screenWidth; ++x) {
+      pattern.rows[phase].resize(static_cast<std::size_t>(width));
+      for (int x = 0; x < width; ++x) {
         pattern.rows[phase][x] = pixel::ditherTo565(red, green, blue, x, phase);
       }
     }
@@ -303,6 +279,22 @@ const ClearRows& ditheredRows(Board& state, int red, int green, int blue) {
   return pattern;
 }
 
+// A native grid follows the window: when the picture's rectangle there
+// changed size, the buffers take the new size at the next clear.
+void followTheWindow(Board& state) {
+  if (state.switches.resolution.kind != Resolution::Kind::native) {
+    return;
+  }
+  const GridSize wanted = wantedGrid(state);
+  if (wanted.width == state.grid.width() && wanted.height == state.grid.height()) {
+    return;
+  }
+  if (!resizeBuffers(state, wanted) && !state.reportedNoMemory) {
+    state.reportedNoMemory = true;
+    std::fprintf(stderr, "softglide: no memory for a %dx%d picture; drawing on at %dx%d\n", wanted.width,
+                 wanted.height, state.grid.width(), state.grid.height());
+  }
+}
 
 }  // namespace
 }  // namespace softglide::detail
@@ -316,25 +308,28 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
     return;
   }
   Board& state = board();
+  followTheWindow(state);
   int red = 0, green = 0, blue = 0, unusedAlpha = 0;
   splitColor(color, red, green, blue, unusedAlpha);
-  if (state.clipMinX >= state.clipMaxX || state.clipMinY >= state.clipMaxY) {
+  const ClipWindow& clip = state.clip;
+  if (clip.gridMinX >= clip.gridMaxX || clip.gridMinY >= clip.gridMaxY) {
     return;
   }
   const ClearRows& pattern = ditheredRows(state, red, green, blue);
   WrittenSpans& written = state.written[state.back];
   std::uint16_t* const buffer = state.buffers[state.back].data();
-  const bool wholeScreen =
-      state.clipMinX == 0 && state.clipMinY == 0 && state.clipMaxX == screenWidth && state.clipMaxY == screenHeight;
+  const int width = state.grid.width();
+  const int height = state.grid.height();
+  const bool wholeScreen = clip.gridMinX == 0 && clip.gridMinY == 0 && clip.gridMaxX == width && clip.gridMaxY == height;
   if (wholeScreen && written.red() == red && written.green() == green && written.blue() == blue &&
       !written.scattered()) {
     // Outside what was written since, the buffer already holds this clear's
     // pattern: only that is cleared again.
-    for (int row = 0; row < screenHeight; ++row) {
+    for (int row = 0; row < height; ++row) {
       if (!written.rowWritten(row)) {
         continue;
       }
-      std::uint16_t* line = buffer + static_cast<std::size_t>(row) * screenWidth;
+      std::uint16_t* line = buffer + static_cast<std::size_t>(row) * width;
       const std::uint16_t* dithered = pattern.rows[row & 3].data();
       // Runs are short: a loop, not a call of memcpy.
       written.forEachRun(row, nullptr, [=](int first, int end) {
@@ -346,11 +341,11 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
     written.cleared(red, green, blue);
     return;
   }
-  const std::size_t bytes = static_cast<std::size_t>(state.clipMaxX - state.clipMinX) * sizeof(std::uint16_t);
-  for (int y = state.clipMinY; y < state.clipMaxY; ++y) {
+  const std::size_t bytes = static_cast<std::size_t>(clip.gridMaxX - clip.gridMinX) * sizeof(std::uint16_t);
+  for (int y = clip.gridMinY; y < clip.gridMaxY; ++y) {
     const int row = memoryRow(y);
-    std::memcpy(buffer + static_cast<std::size_t>(row) * screenWidth + state.clipMinX,
-                pattern.rows[row & 3].data() + state.clipMinX, bytes);
+    std::memcpy(buffer + static_cast<std::size_t>(row) * width + clip.gridMinX,
+                pattern.rows[row & 3].data() + clip.gridMinX, bytes);
   }
   // A whole-screen clear starts the buffer's record afresh; a smaller one
   // is written like any drawing.
@@ -358,8 +353,8 @@ FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 dept
     written.cleared(red, green, blue);
     return;
   }
-  for (int y = state.clipMinY; y < state.clipMaxY; ++y) {
-    written.markRun(memoryRow(y), state.clipMinX, state.clipMaxX);
+  for (int y = clip.gridMinY; y < clip.gridMaxY; ++y) {
+    written.markRun(memoryRow(y), clip.gridMinX, clip.gridMaxX);
   }
 }
 
@@ -374,9 +369,13 @@ FX_ENTRY void FX_CALL grDrawPoint(const GrVertex* vertex) {
   if (!drawable(*vertex)) {
     return;
   }
+  Board& state = board();
+  if (!state.grid.card()) {
+    drawGridPoint(*vertex);
+    return;
+  }
   const int x = snapPosition(vertex->x) >> 4;
   const int y = snapPosition(vertex->y) >> 4;
-  Board& state = board();
   if (!insideClip(state, x, y)) {
     return;
   }
@@ -403,6 +402,10 @@ FX_ENTRY void FX_CALL grAADrawPoint(const GrVertex* vertex) {
   if (!drawable(*vertex)) {
     return;
   }
+  if (!board().grid.card()) {
+    drawGridAntiAliasedPoint(*vertex);
+    return;
+  }
   drawAntiAliasedPoint(*vertex);
 }
 
@@ -417,6 +420,10 @@ FX_ENTRY void FX_CALL grAADrawLine(const GrVertex* first, const GrVertex* second
     return;
   }
   if (!drawable(*first) || !drawable(*second)) {
+    return;
+  }
+  if (!board().grid.card()) {
+    drawGridLine(*first, *second);
     return;
   }
   drawLine(*first, *second);

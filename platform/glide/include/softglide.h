@@ -47,11 +47,15 @@ std::uint64_t frameHash(const std::uint16_t* pixels, std::size_t count);
 
 // --- The picture --------------------------------------------------------------
 
-// The front buffer, the picture last swapped in: 640 x 480 pixels, top row
-// first, as 5-6-5 words and as 0x00RRGGBB (bit replication, no gamma).
-// Empty while no board is open.
+// The front buffer, the picture last swapped in: its grid's pixels (640 x 480
+// on the card's own), top row first, as 5-6-5 words and as 0x00RRGGBB (bit
+// replication, no gamma). Empty while no board is open.
 std::vector<std::uint16_t> frontBuffer();
 std::vector<std::uint32_t> frontBufferRgb();
+struct PictureSize {
+  int width = 0, height = 0;
+};
+PictureSize frontBufferSize();
 
 // The presenter's conversion of 5-6-5 words to 0x00RRGGBB: bit replication
 // through the output gamma (the open board's, or else the environment's).

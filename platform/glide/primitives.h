@@ -1,0 +1,49 @@
+// What the primitives of every grid share: a vertex's checks and fragment,
+// colour levels, and parameters stepped along a line.
+#pragma once
+
+#include <cstdint>
+
+#include "device/glide.h"
+#include "fragment.h"
+#include "pixel.h"
+#include "setup.h"
+
+namespace softglide::detail {
+
+inline bool drawable(const GrVertex& vertex) {
+  return drawablePosition(vertex.x) && drawablePosition(vertex.y);
+}
+
+// A 12.12 colour or alpha as the 0-255 level a pixel uses: clamp(C >> 12,
+// 0, 255). No value reaches past 255 << 12: a vertex's is clamped at setup,
+// and an iterated one never exceeds the larger of the line's two ends.
+[[gnu::always_inline]] inline int level(std::int32_t fixed) {
+  return fixed > 0 ? fixed >> 12 : 0;
+}
+
+// A parameter along a line: its 12.12 or 1/65536-pixel value and per-column
+// step. Colour, alpha and the card's minor coordinate fit 32 bits all
+// along: a stepped value lies below the exact one by less than the number of
+// steps taken plus one, and the exact one between the two ends' values.
+struct Stepped {
+  std::int32_t value, step;
+};
+
+inline Stepped narrow(const LineIterator& iterator) {
+  return {static_cast<std::int32_t>(iterator.value), static_cast<std::int32_t>(iterator.step)};
+}
+
+// The fragment of a vertex: its own colour, alpha and fog depth.
+inline Fragment fragmentOf(const GrVertex& vertex) {
+  return {level(fixedColor(vertex.r)), level(fixedColor(vertex.g)), level(fixedColor(vertex.b)),
+          level(fixedColor(vertex.a)), pixel::fogDepth(fixedOow(vertex.oow))};
+}
+
+// The primitives on a grid other than the card's (gridraster.cpp), after the
+// checks the entry points make: drawable positions, an open board.
+void drawGridPoint(const GrVertex& vertex);
+void drawGridAntiAliasedPoint(const GrVertex& vertex);
+void drawGridLine(const GrVertex& first, const GrVertex& second);
+
+}  // namespace softglide::detail
