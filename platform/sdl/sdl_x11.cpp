@@ -24,11 +24,6 @@ bool connectionLost = false;
 pid_t watcher = 0;  // the process that watches (not a child forked from it)
 std::bitset<256> unnamedDown;  // X key codes pressed that SDL could not name
 
-bool onX11() {
-  const char* driver = SDL_GetCurrentVideoDriver();
-  return driver != nullptr && std::strcmp(driver, "x11") == 0;
-}
-
 // Xlib calls this once the connection is gone; the exit handler that
 // follows returns instead of ending the process, and every later call on
 // the dead connection returns at once.
@@ -45,6 +40,11 @@ void keepRunning(::Display*, void*) {
 }
 
 }  // namespace
+
+bool onX11() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "x11") == 0;
+}
 
 namespace {
 

@@ -15,6 +15,9 @@
 
 namespace win32::sdl {
 
+// SDL's video driver is X11.
+bool onX11();
+
 // The saver's own window on the X screen that DISPLAY names (":0.1" is
 // screen 1; SDL would make it on the first screen), made on SDL's connection
 // (that of probe, any SDL window on it), the size of the screen: not
