@@ -210,9 +210,9 @@ class SdlDisplay final : public Display {
   }
 
   // Over the daemon's window nobody could dismiss a dialog. Over the
-  // saver's own the box gets the keyboard and may lie above it; a
+  // saver's own the box gets the keyboard and may lie above it; a Wayland
   // compositor keeps a full-screen window above any other, so there the
-  // window is taken down first.
+  // window is taken down for good (the boxes shown over it end the saver).
   int messageBox(HWND, const char* text, const char* caption, UINT type) override {
     if (kind_ == WindowKind::adopted || lost()) {
       std::fprintf(stderr, "%s: %s\n", caption, text);
@@ -223,10 +223,9 @@ class SdlDisplay final : public Display {
     }
     if (shown_ && kind_ == WindowKind::wayland) {
       SDL_HideWindow(window_);
-      const int result = showMessageBox(nullptr, text, caption, type);
-      SDL_ShowWindow(window_);
-      exposed_ = true;
-      return result;
+      shown_ = false;
+      stopSignalsClose(false);
+      return showMessageBox(nullptr, text, caption, type);
     }
     return showMessageBox(shown_ ? window_ : nullptr, text, caption, type);
   }
