@@ -92,11 +92,16 @@ class SdlDisplay final : public Display {
     if (foreign_ != 0) {
       return adoptForeignWindow();
     }
-    if (const char* drivers = preferredVideoDrivers(std::getenv("SDL_VIDEODRIVER"), std::getenv("WAYLAND_DISPLAY"),
-                                                    std::getenv("DISPLAY"))) {
+    const char* drivers =
+        preferredVideoDrivers(std::getenv("SDL_VIDEODRIVER"), std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
+    if (drivers != nullptr) {
       SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers);
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      // The session names a display that SDL could not start on: said why.
+      if (drivers != nullptr) {
+        std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
+      }
       return false;
     }
     started_ = true;
