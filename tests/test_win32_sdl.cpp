@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <X11/Xlib.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <map>
 #include <random>
 #include <utility>
 
@@ -16,6 +18,7 @@
 
 #include "isolated.h"
 #include "sdl_damage.h"
+#include "sdl_driver.h"
 #include "sdl_keys.h"
 #include "win32/display.h"
 #include "win32/driver.h"
@@ -177,6 +180,82 @@ TEST(SdlKeys, EveryNamedKeyHasItsWindowsCode) {
   // Keys known only by their X keysym: F13 (XK_F13 0xFFCA) and F24.
   EXPECT_EQ(win32::sdl::virtualKeyOfKeysym(0xFFCA), 0x7Cu);
   EXPECT_EQ(win32::sdl::virtualKeyOfKeysym(0xFFD5), 0x87u);
+}
+
+// Every key X names in its function-key and XF86 ranges, as it arrives
+// when SDL has no scancode for its key code: those Windows has a key for
+// give that key's code, the rest 255. Names from X (XStringToKeysym), codes
+// from Microsoft's virtual-key code list, not from our table.
+TEST(SdlKeys, EveryKeyXNamesHasItsWindowsCode) {
+  const std::pair<const char*, UINT> windowsCodes[] = {
+      {"BackSpace", 0x08}, {"Tab", 0x09}, {"ISO_Left_Tab", 0x09}, {"Clear", 0x0C}, {"Return", 0x0D},
+      {"Pause", 0x13}, {"Scroll_Lock", 0x91}, {"Sys_Req", 0x2C}, {"Escape", 0x1B}, {"Delete", 0x2E},
+      {"Kanji", 0x19}, {"Muhenkan", 0x1D}, {"Henkan_Mode", 0x1C}, {"Hiragana", 0xF2}, {"Katakana", 0xF1},
+      {"Hiragana_Katakana", 0x15}, {"Zenkaku_Hankaku", 0xF4}, {"Hangul", 0x15}, {"Hangul_Hanja", 0x19},
+      {"Home", 0x24}, {"Left", 0x25}, {"Up", 0x26}, {"Right", 0x27}, {"Down", 0x28}, {"Prior", 0x21},
+      {"Next", 0x22}, {"End", 0x23}, {"Begin", 0x0C}, {"Select", 0x29}, {"Print", 0x2C}, {"Execute", 0x2B},
+      {"Insert", 0x2D}, {"Menu", 0x5D}, {"Cancel", 0x03}, {"Help", 0x2F}, {"Break", 0x03},
+      {"Mode_switch", 0x1F}, {"Num_Lock", 0x90}, {"KP_Space", 0x20}, {"KP_Tab", 0x09}, {"KP_Enter", 0x0D},
+      {"KP_F1", 0x70}, {"KP_F2", 0x71}, {"KP_F3", 0x72}, {"KP_F4", 0x73}, {"KP_Home", 0x24}, {"KP_Left", 0x25},
+      {"KP_Up", 0x26}, {"KP_Right", 0x27}, {"KP_Down", 0x28}, {"KP_Prior", 0x21}, {"KP_Next", 0x22},
+      {"KP_End", 0x23}, {"KP_Begin", 0x0C}, {"KP_Insert", 0x2D}, {"KP_Delete", 0x2E}, {"KP_Equal", 0x92},
+      {"KP_Multiply", 0x6A}, {"KP_Add", 0x6B}, {"KP_Separator", 0x6C}, {"KP_Subtract", 0x6D},
+      {"KP_Decimal", 0x6E}, {"KP_Divide", 0x6F}, {"KP_0", 0x60}, {"KP_1", 0x61}, {"KP_2", 0x62}, {"KP_3", 0x63},
+      {"KP_4", 0x64}, {"KP_5", 0x65}, {"KP_6", 0x66}, {"KP_7", 0x67}, {"KP_8", 0x68}, {"KP_9", 0x69},
+      {"F1", 0x70}, {"F2", 0x71}, {"F3", 0x72}, {"F4", 0x73}, {"F5", 0x74}, {"F6", 0x75}, {"F7", 0x76},
+      {"F8", 0x77}, {"F9", 0x78}, {"F10", 0x79}, {"F11", 0x7A}, {"F12", 0x7B}, {"F13", 0x7C}, {"F14", 0x7D},
+      {"F15", 0x7E}, {"F16", 0x7F}, {"F17", 0x80}, {"F18", 0x81}, {"F19", 0x82}, {"F20", 0x83}, {"F21", 0x84},
+      {"F22", 0x85}, {"F23", 0x86}, {"F24", 0x87}, {"Shift_L", 0x10}, {"Shift_R", 0x10}, {"Control_L", 0x11},
+      {"Control_R", 0x11}, {"Caps_Lock", 0x14}, {"Alt_L", 0x12}, {"Alt_R", 0x12}, {"ISO_Level3_Shift", 0x12},
+      {"Super_L", 0x5B}, {"Super_R", 0x5C}, {"XF86AudioLowerVolume", 0xAE}, {"XF86AudioMute", 0xAD},
+      {"XF86AudioRaiseVolume", 0xAF}, {"XF86AudioPlay", 0xB3}, {"XF86AudioPause", 0xB3}, {"XF86AudioStop", 0xB2},
+      {"XF86AudioPrev", 0xB1}, {"XF86AudioNext", 0xB0}, {"XF86HomePage", 0xAC}, {"XF86Mail", 0xB4},
+      {"XF86Search", 0xAA}, {"XF86Calculator", 0xB7}, {"XF86Back", 0xA6}, {"XF86Forward", 0xA7},
+      {"XF86Stop", 0xA9}, {"XF86Refresh", 0xA8}, {"XF86Sleep", 0x5F}, {"XF86Favorites", 0xAB},
+      {"XF86AudioMedia", 0xB5}, {"XF86MyComputer", 0xB6},
+  };
+  std::map<unsigned long, UINT> expected;
+  for (const auto& [name, code] : windowsCodes) {
+    const KeySym keysym = XStringToKeysym(name);
+    ASSERT_NE(keysym, static_cast<KeySym>(NoSymbol)) << name;
+    expected[keysym] = code;
+  }
+  int named = 0;
+  for (const auto& [first, last] : {std::pair{0xFE00ul, 0xFFFFul}, {0x1008FF00ul, 0x1008FFFFul}}) {
+    for (unsigned long keysym = first; keysym <= last; ++keysym) {
+      const char* name = XKeysymToString(keysym);
+      if (name == nullptr) {
+        continue;
+      }
+      ++named;
+      const auto known = expected.find(keysym);
+      EXPECT_EQ(win32::sdl::virtualKeyOfKeysym(keysym), known != expected.end() ? known->second : 0xFFu) << name;
+    }
+  }
+  EXPECT_GT(named, 300);  // X names some 400 keys in these ranges
+}
+
+// The driver a session gets: the user's SDL_VIDEODRIVER always; Wayland
+// first on a Wayland session, X11 alone on an X session.
+TEST(SdlDriver, WaylandSessionsAskForWaylandFirst) {
+  struct Case {
+    const char* videoDriver;
+    const char* waylandDisplay;
+    const char* display;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {nullptr, "wayland-0", ":0", "wayland,x11"}, {nullptr, "wayland-1", nullptr, "wayland,x11"},
+      {nullptr, nullptr, ":0", "x11"},             {nullptr, "", ":1", "x11"},
+      {"x11", "wayland-0", ":0", nullptr},         {"wayland", nullptr, ":0", nullptr},
+      {nullptr, nullptr, nullptr, nullptr},        {"", "", "", nullptr},
+  };
+  for (const Case& c : cases) {
+    const char* chosen = win32::sdl::preferredVideoDrivers(c.videoDriver, c.waylandDisplay, c.display);
+    EXPECT_STREQ(chosen, c.expected) << (c.videoDriver ? c.videoDriver : "-") << " "
+                                     << (c.waylandDisplay ? c.waylandDisplay : "-") << " "
+                                     << (c.display ? c.display : "-");
+  }
 }
 
 // A media key reaches the window as WM_KEYDOWN with its own code, not the

@@ -5,7 +5,8 @@
 # connection of its own) and once on a server without it (SDL's window
 # surface). Each screenshot must show the picture where the mode puts it,
 # lit in all four quarters, and black to the last bit around it; with MIT-SHM
-# the saver holds one more connection to the server than without.
+# the saver holds one more connection to the server than without. Then the
+# screen resized by RandR under it, and keys that only X names.
 # Usage: xvfb_present.sh PATH/TO/lumvane
 set -uo pipefail
 saver=$1
@@ -18,7 +19,7 @@ failures=0
 pid=
 trap '[[ -n $pid ]] && kill "$pid" 2>/dev/null; stop_xvfb; rm -rf "$work"' EXIT
 
-for tool in Xvfb xdotool import convert; do
+for tool in Xvfb xdotool xrandr import convert; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
 done
 
@@ -128,6 +129,58 @@ for shm in with without; do
     grep -qE "AddressSanitizer|LeakSanitizer|runtime error|win32:|softglide:" "$work/stderr" &&
       fail "it reported trouble on standard error"
   done
+done
+
+# RandR: the screen shrinks under the saver (Xvfb takes the second size
+# only: the first is smaller than its output); the window follows it, the
+# 4:3 picture centred in the new size: 1000 * 4 / 3 = 1333 wide from
+# (1600 - 1333) / 2 = 133.
+stop_xvfb
+start_xvfb -screen 0 1920x1200x24 || { echo "FAIL: Xvfb did not start"; exit 1; }
+case="RandR to 1600x1000"
+echo "== $case"
+"$saver" /s 2>"$work/stderr" &
+pid=$!
+if wait_window; then
+  xrandr --fb 1500x1100 >/dev/null 2>&1
+  xrandr --fb 1600x1000 >/dev/null 2>&1 || fail "xrandr could not make the screen 1600x1000"
+  sleep 1.5
+  shot=$work/screen.png
+  import -window root "$shot" || fail "no screenshot"
+  [[ $(identify -format "%wx%h" "$shot") == 1600x1000 ]] || fail "the screen is $(identify -format "%wx%h" "$shot")"
+  expect_picture 1600 1000 133 0 1333 1000
+else
+  fail "no window"
+fi
+kill -TERM "$pid"
+wait "$pid"
+pid=
+
+# Keys X names but SDL does not end it with their Windows codes: VK_SELECT
+# 41, VK_EXECUTE 43. Xvfb's keyboard has neither: xdotool lends each a spare
+# key code for the press and takes it back right after, at times before the
+# saver looked the key up (then it is a key without a code, 255); so each
+# key has five tries to show its code (one in five is lost on an idle
+# machine, more under load).
+for key in "Select 41" "Execute 43"; do
+  set -- $key
+  case="the $1 key"
+  echo "== $case"
+  codes=""
+  code=
+  for attempt in 1 2 3 4 5; do
+    "$saver" /s 2>"$work/stderr" &
+    pid=$!
+    wait_window || { fail "no window"; kill -KILL "$pid"; wait "$pid" 2>/dev/null; pid=; break; }
+    xdotool key "$1"
+    wait "$pid"
+    code=$?
+    pid=
+    codes+="$code "
+    [[ $code == "$2" ]] && break
+  done
+  [[ -z $code ]] && continue
+  [[ $code == "$2" ]] && echo "ok: $case: exit code $code (tries: $codes)" || fail "exit codes $codes, expected $2"
 done
 
 case="connections"

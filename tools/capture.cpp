@@ -27,6 +27,7 @@
 #include "pngfile.h"
 #include "softglide.h"
 #include "win32/display.h"
+#include "win32/process.h"
 
 namespace {
 
@@ -160,6 +161,7 @@ int capture(int argc, char** argv) {
     std::fprintf(stderr, "lumvane-capture: standard output is closed: the exit code would be lost\n");
     return 1;
   }
+  win32::applyProcessSettings();
   std::string problem;
   const std::optional<CaptureOptions> parsed = parseCaptureOptions({argv + 1, argv + argc}, problem);
   if (!parsed) {

@@ -19,6 +19,7 @@
 #include "app/startup.h"
 #include "options.h"
 #include "win32/display.h"
+#include "win32/process.h"
 #include "win32/sdl.h"
 
 namespace {
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
   // Before anything can take their numbers: a diagnostic must never land in
   // the X connection or a log file.
   win32::openClosedStandardDescriptors();
+  win32::applyProcessSettings();
   // Memory that cannot be had where nothing else expects it is a failure
   // said in one line, never an abort.
   try {

@@ -1,24 +1,27 @@
 // The SDL2 display, the product's screen on Linux: one borderless
-// full-screen window of the desktop's size (or, for a screen-saver hack,
-// the daemon's X window, adopted), SDL input as the Windows messages it
-// stands for, SDL message boxes. Needs SDL2 and, for what SDL leaves out
-// (visuals, a lost server, unnamed keys, adopted windows), Xlib. Its pacing
-// is the Glide swap's: it never waits for the monitor. Over an adopted
-// window it reads no input and shows no box.
+// full-screen window of the desktop's size on X11 or a Wayland compositor
+// (or, for a screen-saver hack, the daemon's X window, adopted), SDL input
+// as the Windows messages it stands for, SDL message boxes. Needs SDL2 and,
+// for what SDL leaves out, Xlib on X11 (visuals, a lost server, unnamed
+// keys, adopted windows, a screen that changes size) and libwayland-client
+// on Wayland (the picture's buffers). Its pacing is the Glide swap's: it
+// never waits for the monitor. Over an adopted window it reads no input and
+// shows no box. On Wayland it cannot name keys SDL does not know (they do
+// not end the saver there).
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <sys/mman.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
-#include "sdl_damage.h"
+#include "sdl_driver.h"
 #include "sdl_keys.h"
 #include "sdl_message_box.h"
+#include "sdl_routes.h"
 #include "sdl_signals.h"
-#include "sdl_shm.h"
+#include "sdl_wayland.h"
 #include "sdl_x11.h"
 #include "win32/driver.h"
 #include "win32/sdl.h"
@@ -68,19 +71,19 @@ class SdlDisplay final : public Display {
  public:
   explicit SdlDisplay(std::uint32_t foreignWindow) : foreign_(foreignWindow) {}
   ~SdlDisplay() override {
-    shared_.reset();
-    if (source_ != nullptr) SDL_FreeSurface(source_);
+    route_.reset();
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (started_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
 
   bool open() override {
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    // The window surface is the system's own shared-memory image, not a
-    // texture drawn by a (possibly software) OpenGL renderer.
+    // On X11 the window surface is the system's own shared-memory image, not
+    // a texture drawn by a (possibly software) OpenGL renderer; on Wayland
+    // the display shares its own buffers with the compositor.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // What a signal does is the saver's to say (sdl_signals.h), also while
-    // SDL waits for an X server that does not answer.
+    // SDL waits for a server that does not answer.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (!roomToStart()) {
       std::fputs("win32: no memory to open the display\n", stderr);
@@ -89,16 +92,26 @@ class SdlDisplay final : public Display {
     if (foreign_ != 0) {
       return adoptForeignWindow();
     }
+    const char* drivers =
+        preferredVideoDrivers(std::getenv("SDL_VIDEODRIVER"), std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
+    if (drivers != nullptr) {
+      SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers);
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      // The session names a display that SDL could not start on: said why.
+      if (drivers != nullptr) {
+        std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
+      }
       return false;
     }
     started_ = true;
     const bool real = realDisplay();
     if (real && openWindow()) {
+      route_ = chooseRoute(window_, kind_);
       return true;
     }
     // A display that is there but fails is said so. Either way the video
-    // subsystem is shut again, on a fallback driver too (no X server
+    // subsystem is shut again, on a fallback driver too (no server
     // reached): SDL's message boxes crash over a half-started one.
     if (real) {
       std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
@@ -115,13 +128,13 @@ class SdlDisplay final : public Display {
   int width() const override { return width_; }
   int height() const override { return height_; }
 
-  // Once the X server is gone SDL must not be asked to wait for it. An
+  // Once the server is gone SDL must not be asked to wait for it. An
   // adopted window is its owner's to map, raise and name.
   void setWindowShown(bool shown, const std::string& title) override {
-    if (foreign_ != 0) {
+    if (kind_ == WindowKind::adopted) {
       return;
     }
-    if (lostDisplay()) {
+    if (lost()) {
       shown_ = false;
       return;
     }
@@ -130,8 +143,11 @@ class SdlDisplay final : public Display {
       SDL_ShowWindow(window_);
       SDL_RaiseWindow(window_);
       shown_ = true;
+      exposed_ = true;
     } else {
-      releaseScreen(window_);
+      if (kind_ == WindowKind::saverX11) {
+        releaseScreen(window_);
+      }
       SDL_HideWindow(window_);
       shown_ = false;
     }
@@ -139,161 +155,82 @@ class SdlDisplay final : public Display {
   }
 
   void setCursorVisible(bool visible) override {
-    if (foreign_ == 0 && !lostDisplay()) {
+    if (kind_ != WindowKind::adopted && !lost()) {
       SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
     }
   }
 
-
   bool collectInput(std::deque<InputEvent>& input, bool wait) override {
-    if (shown_ && ownXWindow_ && !lostDisplay()) {
-      holdScreen(window_);
-    }
+    holdScreenWhileShown();
     SDL_Event event;
     bool any = false;
-    while (SDL_PollEvent(&event) || (wait && !any && !lostDisplay() && SDL_WaitEvent(&event))) {
+    while (SDL_PollEvent(&event) || (wait && !any && !lost() && SDL_WaitEvent(&event))) {
       any |= translate(event, input);
     }
-    if (shown_ && ownXWindow_ && !lostDisplay()) {
-      holdScreen(window_);  // again at once, after a focus event freed the keyboard
-    }
+    holdScreenWhileShown();  // again at once, after a focus event freed the keyboard
     // SIGTERM or SIGINT while the window is up: the desktop's close request.
     if (takeStopSignal() && postCloseRequest()) {
       any = true;
     }
-    // A display that went away ends the saver as the desktop's close
-    // request does.
-    if ((lostDisplay() || outOfMemory_) && !closeRequested_) {
+    // A display that went away, or a picture that can no longer be had, ends
+    // the saver as the desktop's close request does.
+    if ((lost() || route_->ended()) && !closeRequested_) {
       closeRequested_ = true;
       if (postCloseRequest()) {
         return true;
       }
     }
-    return !(wait && !any && lostDisplay());
+    return !(wait && !any && lost());
   }
 
-  // On X11 GDI draws into memory shared with the X server, and the changed
-  // tiles are handed over without waiting for the server (sdl_shm.cpp).
-  // Elsewhere, or where the server cannot share memory with this client,
-  // GDI draws straight into the window's own surface (shared memory on
-  // X11 too, but shown with a round trip each frame) when it is 0x00RRGGBB
-  // of the screen's size: no renderer, no texture upload, no copy.
-  // Otherwise (16, 8 or 30-bit screens, or a surface not yet of the new
-  // size) a private buffer stands in and SDL converts what changed into the
-  // surface at present.
+  // The route's memory (sdl_routes.h); a route that can no longer serve
+  // hands over to the next, whose first picture is shown whole.
   Memory screenMemory() override {
-    if (!sharedTried_ && !lostDisplay()) {
-      sharedTried_ = true;
-      shared_ = SharedScreen::open(window_);
-    }
-    if (shared_ != nullptr) {
-      std::size_t pitch = 0;
-      if (std::uint32_t* pixels = shared_->pixels(width_, height_, pitch)) {
-        return {pixels, pitch};
+    for (;;) {
+      const Memory memory = route_->memory(width_, height_);
+      std::unique_ptr<PictureRoute> next = route_->replacement();
+      if (next == nullptr) {
+        return memory;
       }
-      shared_.reset();  // no memory to share at this size: the surface from now on
+      route_ = std::move(next);
       exposed_ = true;
     }
-    SDL_Surface* surface = windowSurface();
-    if (surface != nullptr && surface->format->format == SDL_PIXELFORMAT_RGB888 && surface->w == width_ &&
-        surface->h == height_ && !SDL_MUSTLOCK(surface)) {
-      direct_ = true;
-      return {static_cast<std::uint32_t*>(surface->pixels), static_cast<std::size_t>(surface->pitch) / 4};
-    }
-    direct_ = false;
-    const std::size_t size = static_cast<std::size_t>(width_) * height_;
-    if (fallback_.size() != size) {
-      if (source_ != nullptr) SDL_FreeSurface(source_);
-      source_ = nullptr;
-      // Without the memory there is no picture to show: the saver ends as
-      // when the display is lost (a close request).
-      try {
-        fallback_.assign(size, 0);
-      } catch (const std::bad_alloc&) {
-        fallback_ = {};
-        if (!outOfMemory_) {
-          outOfMemory_ = true;
-          std::fprintf(stderr, "win32: no memory for a %dx%d picture; ending as if the display were gone\n", width_,
-                       height_);
-        }
-        return {nullptr, 0};
-      }
-    }
-    return {fallback_.data(), static_cast<std::size_t>(width_)};
   }
 
-  // Only the tiles GDI changed since the last present are shown anew, each
-  // run of them a request of its own, so that the server copies little more
-  // than what changed; where fewer requests cost less, runs are joined
-  // across small gaps or the whole bounding box is sent. After an expose the
-  // desktop wants the whole window again. Nothing to show counts as shown; a
-  // picture that could not be shown is a failure, reported once on standard
-  // error.
+  // Only what GDI changed since the last present is shown anew; after an
+  // expose (or a new size, or the window shown) the desktop wants the
+  // whole window again. Nothing to show counts as shown; a picture that
+  // could not be shown is a failure, reported once on standard error.
   bool present(const std::vector<RECT>& changed) override {
-    if (lostDisplay()) {
+    if (lost()) {
       return false;
     }
-    if (shared_ != nullptr) {
-      const std::vector<RECT> exposed{RECT{0, 0, width_, height_}};
-      const std::vector<RECT> areas = areasToSend(exposed_ ? exposed : changed, width_, height_);
-      exposed_ = false;
-      shownAreas_.clear();
-      for (const RECT& area : areas) {
-        shownAreas_.push_back({area.left, area.top, area.right - area.left, area.bottom - area.top});
-      }
-      if (!shared_->put(shownAreas_)) {
-        return failed("cannot show the picture");
-      }
-      return true;
-    }
-    SDL_Surface* surface = windowSurface();
-    int width = width_;
-    int height = height_;
-    if (surface != nullptr) {
-      width = std::min(width, surface->w);
-      height = std::min(height, surface->h);
-    }
-    const std::vector<RECT> exposed{RECT{0, 0, width_, height_}};
-    const std::vector<RECT> areas = areasToSend(exposed_ ? exposed : changed, width, height);
+    const std::vector<RECT> whole{RECT{0, 0, width_, height_}};
+    const bool shown = route_->show(exposed_ ? whole : changed, width_, height_, shown_);
     exposed_ = false;
-    if (areas.empty()) {
-      return true;
+    if (!shown) {
+      return failed();
     }
-    shownAreas_.clear();
-    for (const RECT& area : areas) {
-      shownAreas_.push_back({area.left, area.top, area.right - area.left, area.bottom - area.top});
-    }
-    if (surface == nullptr) {
-      // No SDL surface for this screen's pixels: Xlib converts.
-      for (const SDL_Rect& shown : shownAreas_) {
-        if (!putPicture(window_, fallback_.data(), static_cast<std::size_t>(width_), shown)) {
-          return failed("cannot show the picture");
-        }
-      }
-      return !lostDisplay();
-    }
-    if (!direct_) {
-      for (const SDL_Rect& shown : shownAreas_) {
-        if (!convertInto(surface, shown)) {
-          return failed("cannot convert the picture to the screen's pixels");
-        }
-      }
-    }
-    if (SDL_UpdateWindowSurfaceRects(window_, shownAreas_.data(), static_cast<int>(shownAreas_.size())) != 0) {
-      return failed("cannot show the window surface");
-    }
-    return !lostDisplay();
+    return !lost();
   }
 
   // Over the daemon's window nobody could dismiss a dialog. Over the
-  // saver's own the box gets the keyboard and may lie above it.
+  // saver's own the box gets the keyboard and may lie above it; a Wayland
+  // compositor keeps a full-screen window above any other, so there the
+  // window is taken down for good (the boxes shown over it end the saver).
   int messageBox(HWND, const char* text, const char* caption, UINT type) override {
-    if (foreign_ != 0 || lostDisplay()) {
+    if (kind_ == WindowKind::adopted || lost()) {
       std::fprintf(stderr, "%s: %s\n", caption, text);
       return IDOK;
     }
-    if (shown_ && ownXWindow_) {
+    if (shown_ && kind_ == WindowKind::saverX11) {
       releaseScreen(window_);
+    }
+    if (shown_ && kind_ == WindowKind::wayland) {
+      SDL_HideWindow(window_);
+      shown_ = false;
+      stopSignalsClose(false);
+      return showMessageBox(nullptr, text, caption, type);
     }
     return showMessageBox(shown_ ? window_ : nullptr, text, caption, type);
   }
@@ -304,11 +241,11 @@ class SdlDisplay final : public Display {
   bool adoptForeignWindow() {
     // The window is an X window whatever driver the environment asks for.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       return false;
     }
     started_ = true;
+    kind_ = WindowKind::adopted;
     adoptingWindow(foreign_);
     window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(foreign_)));
     if (window_ == nullptr) {
@@ -321,7 +258,11 @@ class SdlDisplay final : public Display {
     }
     surviveLostDisplay(window_);
     SDL_GetWindowSize(window_, &width_, &height_);
-    return width_ > 0 && height_ > 0;
+    if (width_ <= 0 || height_ <= 0) {
+      return false;
+    }
+    route_ = chooseRoute(window_, kind_);
+    return true;
   }
 
   // On X11 the window is the saver's own, made on the screen DISPLAY names
@@ -329,8 +270,7 @@ class SdlDisplay final : public Display {
   // the desktop's size.
   bool openWindow() {
     std::uint32_t xWindow = 0;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
+    if (onX11()) {
       // Any window of SDL's shows its connection to the server.
       SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
       if (probe == nullptr) {
@@ -341,7 +281,7 @@ class SdlDisplay final : public Display {
     }
     if (xWindow != 0) {
       window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(xWindow)));
-      ownXWindow_ = window_ != nullptr;
+      kind_ = WindowKind::saverX11;
     } else {
       SDL_DisplayMode mode;
       if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
@@ -351,6 +291,8 @@ class SdlDisplay final : public Display {
       height_ = mode.h;
       window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width_, height_,
                                  SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+      const char* driver = SDL_GetCurrentVideoDriver();
+      kind_ = driver != nullptr && std::strcmp(driver, "wayland") == 0 ? WindowKind::wayland : WindowKind::sdl;
     }
     if (window_ == nullptr || width_ <= 0 || height_ <= 0) {
       return false;
@@ -373,42 +315,22 @@ class SdlDisplay final : public Display {
     return requested != nullptr && std::strstr(requested, driver) != nullptr;
   }
 
-  // The window's surface, or null where SDL has no surface format for the
-  // screen's pixels (then it is not asked again).
-  SDL_Surface* windowSurface() {
-    if (!surfaceChecked_) {
-      surfaceChecked_ = true;
-      noSurface_ = needsPutPicture(window_);  // its colours through a colour map
+  // The X server or the compositor has gone away.
+  bool lost() const { return lostDisplay() || (kind_ == WindowKind::wayland && lostCompositor(window_)); }
+
+  // While the saver's own X window is up it holds the keyboard and stays
+  // above other windows (sdl_x11.h); a compositor does both for a
+  // full-screen window that has the focus.
+  void holdScreenWhileShown() {
+    if (shown_ && kind_ == WindowKind::saverX11 && !lost()) {
+      holdScreen(window_);
     }
-    if (noSurface_) {
-      return nullptr;
-    }
-    SDL_Surface* surface = SDL_GetWindowSurface(window_);
-    noSurface_ = surface == nullptr;
-    return surface;
   }
 
-  // The private buffer, converted by SDL into the surface's format.
-  bool convertInto(SDL_Surface* surface, SDL_Rect rect) {
-    if (fallback_.size() != static_cast<std::size_t>(width_) * height_) {
-      return false;
-    }
-    if (source_ == nullptr) {
-      source_ = SDL_CreateRGBSurfaceWithFormatFrom(fallback_.data(), width_, height_, 32, width_ * 4,
-                                                   SDL_PIXELFORMAT_RGB888);
-      if (source_ == nullptr) {
-        return false;
-      }
-      SDL_SetSurfaceBlendMode(source_, SDL_BLENDMODE_NONE);
-    }
-    SDL_Rect target = rect;
-    return SDL_BlitSurface(source_, &rect, surface, &target) == 0;
-  }
-
-  bool failed(const char* what) {
-    if (!reportedFailure_ && !lostDisplay()) {
+  bool failed() {
+    if (!reportedFailure_ && !lost()) {
       reportedFailure_ = true;
-      std::fprintf(stderr, "win32: %s: %s\n", what, SDL_GetError());
+      std::fprintf(stderr, "win32: %s\n", route_->failure().c_str());
     }
     return false;
   }
@@ -432,7 +354,7 @@ class SdlDisplay final : public Display {
   // True when the event became a message; a close request is posted. An
   // adopted window gives no input, only its changes of size.
   bool translate(const SDL_Event& event, std::deque<InputEvent>& input) {
-    if (foreign_ != 0 && event.type != SDL_WINDOWEVENT) {
+    if (kind_ == WindowKind::adopted && event.type != SDL_WINDOWEVENT) {
       return false;
     }
     switch (event.type) {
@@ -456,28 +378,10 @@ class SdlDisplay final : public Display {
         return true;
       }
       case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-          keyboardMayBeFree();
-        }
-        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-          resized();
-        }
-        if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-          exposed_ = true;
-        }
+        windowEvent(event.window);
         return false;
-      case SDL_SYSWMEVENT: {
-        if (ownXWindow_ && screenEvent(window_, *event.syswm.msg)) {
-          return false;
-        }
-        SDL_Event next;
-        const bool hasNext = SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
-        if (const auto key = unnamedKey(*event.syswm.msg, hasNext ? &next : nullptr)) {
-          input.push_back(*key);
-          return true;
-        }
-        return false;
-      }
+      case SDL_SYSWMEVENT:
+        return systemEvent(*event.syswm.msg, input);
       case SDL_QUIT:
         return postCloseRequest();
       default:
@@ -485,25 +389,64 @@ class SdlDisplay final : public Display {
     }
   }
 
+  void windowEvent(const SDL_WindowEvent& event) {
+    switch (event.event) {
+      case SDL_WINDOWEVENT_FOCUS_GAINED:
+      case SDL_WINDOWEVENT_FOCUS_LOST:
+        if (kind_ == WindowKind::saverX11) {
+          keyboardMayBeFree();
+        }
+        break;
+      case SDL_WINDOWEVENT_SIZE_CHANGED:
+        resized();
+        exposed_ = true;
+        break;
+      case SDL_WINDOWEVENT_EXPOSED:
+        exposed_ = true;
+        break;
+      case SDL_WINDOWEVENT_ENTER:
+        // SDL reports the pointer entering a Wayland window as a move to
+        // where it entered; it is no move of the user's (the window appeared
+        // under the pointer, or what covered it went away), as on X11.
+        if (kind_ == WindowKind::wayland) {
+          SDL_Event motion;
+          if (SDL_PeepEvents(&motion, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
+              motion.type == SDL_MOUSEMOTION) {
+            SDL_PeepEvents(&motion, 1, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION);
+          }
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  // An X event: the saver's own window's (sdl_x11.h), or a key SDL could
+  // not name.
+  bool systemEvent(const SDL_SysWMmsg& message, std::deque<InputEvent>& input) {
+    if (kind_ == WindowKind::saverX11 && screenEvent(window_, message)) {
+      return false;
+    }
+    SDL_Event next;
+    const bool hasNext = SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
+    if (const auto key = unnamedKey(message, hasNext ? &next : nullptr)) {
+      input.push_back(*key);
+      return true;
+    }
+    return false;
+  }
+
   const std::uint32_t foreign_;
+  WindowKind kind_ = WindowKind::sdl;
   SDL_Window* window_ = nullptr;
+  std::unique_ptr<PictureRoute> route_;
   int width_ = 0;
   int height_ = 0;
   bool started_ = false;
   bool shown_ = false;
-  bool exposed_ = false;
-  bool direct_ = false;
+  bool exposed_ = false;  // the whole window is to be shown at the next present
   bool closeRequested_ = false;
   bool reportedFailure_ = false;
-  bool noSurface_ = false;
-  bool surfaceChecked_ = false;  // whether the window's visual wants putPicture
-  bool ownXWindow_ = false;  // made by us on X11 (not adopted from a daemon)
-  bool outOfMemory_ = false;  // the picture's buffer could not be had
-  bool sharedTried_ = false;
-  std::unique_ptr<SharedScreen> shared_;  // the screen shared with the X server, when there is one
-  std::vector<std::uint32_t> fallback_;
-  std::vector<SDL_Rect> shownAreas_;
-  SDL_Surface* source_ = nullptr;  // fallback_ as an SDL surface
 };
 
 }  // namespace

@@ -69,6 +69,41 @@ constexpr std::pair<SDL_Scancode, UINT> namedKeys[] = {
     {SDL_SCANCODE_APP1, VK_LAUNCH_APP1}, {SDL_SCANCODE_APP2, VK_LAUNCH_APP2},
 };
 
+// Keys by the X keysym the server names them with (X11/keysymdef.h and
+// XF86keysym.h), for key codes SDL has no scancode for: each with the
+// Windows code of the same key, as the scancode table above gives it.
+constexpr std::pair<unsigned long, UINT> keysymKeys[] = {
+    {0xFF08, VK_BACK}, {0xFF09, VK_TAB}, {0xFE20, VK_TAB},  // BackSpace, Tab, ISO_Left_Tab
+    {0xFF0B, VK_CLEAR}, {0xFF0D, VK_RETURN}, {0xFF13, VK_PAUSE}, {0xFF14, VK_SCROLL},
+    {0xFF15, VK_SNAPSHOT}, {0xFF1B, VK_ESCAPE}, {0xFFFF, VK_DELETE},  // Sys_Req, Escape, Delete
+    {0xFF21, VK_KANJI}, {0xFF22, VK_NONCONVERT}, {0xFF23, VK_CONVERT},  // Kanji, Muhenkan, Henkan_Mode
+    {0xFF25, vkDbeHiragana}, {0xFF26, vkDbeKatakana}, {0xFF27, VK_KANA},  // Hiragana, Katakana, Hiragana_Katakana
+    {0xFF2A, vkDbeDbcsChar}, {0xFF31, VK_KANA}, {0xFF34, VK_KANJI},  // Zenkaku_Hankaku, Hangul, Hangul_Hanja
+    {0xFF50, VK_HOME}, {0xFF51, VK_LEFT}, {0xFF52, VK_UP}, {0xFF53, VK_RIGHT}, {0xFF54, VK_DOWN},
+    {0xFF55, VK_PRIOR}, {0xFF56, VK_NEXT}, {0xFF57, VK_END}, {0xFF58, VK_CLEAR},  // ..., Begin
+    {0xFF60, VK_SELECT}, {0xFF61, VK_SNAPSHOT}, {0xFF62, VK_EXECUTE}, {0xFF63, VK_INSERT},  // Select, Print
+    {0xFF67, VK_APPS}, {0xFF69, VK_CANCEL}, {0xFF6A, VK_HELP}, {0xFF6B, VK_CANCEL},  // Menu, Cancel, Help, Break
+    {0xFF7E, VK_MODECHANGE}, {0xFF7F, VK_NUMLOCK},  // Mode_switch, Num_Lock
+    // The keypad.
+    {0xFF80, VK_SPACE}, {0xFF89, VK_TAB}, {0xFF8D, VK_RETURN}, {0xFF91, VK_F1}, {0xFF92, VK_F1 + 1},
+    {0xFF93, VK_F1 + 2}, {0xFF94, VK_F1 + 3}, {0xFF95, VK_HOME}, {0xFF96, VK_LEFT}, {0xFF97, VK_UP},
+    {0xFF98, VK_RIGHT}, {0xFF99, VK_DOWN}, {0xFF9A, VK_PRIOR}, {0xFF9B, VK_NEXT}, {0xFF9C, VK_END},
+    {0xFF9D, VK_CLEAR}, {0xFF9E, VK_INSERT}, {0xFF9F, VK_DELETE}, {0xFFBD, vkOemNecEqual},
+    {0xFFAA, VK_MULTIPLY}, {0xFFAB, VK_ADD}, {0xFFAC, VK_SEPARATOR}, {0xFFAD, VK_SUBTRACT},
+    {0xFFAE, VK_DECIMAL}, {0xFFAF, VK_DIVIDE},
+    // Modifiers, by their shared codes; AltGr (ISO_Level3_Shift) is the right Alt.
+    {0xFFE1, VK_SHIFT}, {0xFFE2, VK_SHIFT}, {0xFFE3, VK_CONTROL}, {0xFFE4, VK_CONTROL}, {0xFFE5, VK_CAPITAL},
+    {0xFFE9, VK_MENU}, {0xFFEA, VK_MENU}, {0xFE03, VK_MENU}, {0xFFEB, VK_LWIN}, {0xFFEC, VK_RWIN},
+    // XF86 media, volume, browser and launch keys.
+    {0x1008FF11, VK_VOLUME_DOWN}, {0x1008FF12, VK_VOLUME_MUTE}, {0x1008FF13, VK_VOLUME_UP},
+    {0x1008FF14, VK_MEDIA_PLAY_PAUSE}, {0x1008FF31, VK_MEDIA_PLAY_PAUSE}, {0x1008FF15, VK_MEDIA_STOP},
+    {0x1008FF16, VK_MEDIA_PREV_TRACK}, {0x1008FF17, VK_MEDIA_NEXT_TRACK}, {0x1008FF18, VK_BROWSER_HOME},
+    {0x1008FF19, VK_LAUNCH_MAIL}, {0x1008FF1B, VK_BROWSER_SEARCH}, {0x1008FF1D, VK_LAUNCH_APP2},
+    {0x1008FF26, VK_BROWSER_BACK}, {0x1008FF27, VK_BROWSER_FORWARD}, {0x1008FF28, VK_BROWSER_STOP},
+    {0x1008FF29, VK_BROWSER_REFRESH}, {0x1008FF2F, VK_SLEEP}, {0x1008FF30, VK_BROWSER_FAVORITES},
+    {0x1008FF32, VK_LAUNCH_MEDIA_SELECT}, {0x1008FF33, VK_LAUNCH_APP1},
+};
+
 const std::array<UINT, SDL_NUM_SCANCODES>& scancodeTable() {
   static const std::array<UINT, SDL_NUM_SCANCODES> table = [] {
     std::array<UINT, SDL_NUM_SCANCODES> result;
@@ -109,12 +144,22 @@ UINT virtualKeyOfScancode(SDL_Scancode scancode) {
   return scancode >= 0 && scancode < SDL_NUM_SCANCODES ? scancodeTable()[scancode] : noVirtualKey;
 }
 
-// F1 to F24 by their keysyms (XK_F1 0xFFBE on); printable ASCII keysyms
-// equal SDL's key codes, whose position SDL knows.
+// F1 to F24 (XK_F1 0xFFBE on) and the keypad's digits (XK_KP_0 0xFFB0 on)
+// by their keysyms, the keys of the table above; printable ASCII keysyms equal SDL's key codes, whose position SDL
+// knows.
 UINT virtualKeyOfKeysym(unsigned long keysym) {
   constexpr unsigned long keysymF1 = 0xFFBE;
   if (keysym >= keysymF1 && keysym < keysymF1 + 24) {
     return VK_F1 + static_cast<UINT>(keysym - keysymF1);
+  }
+  constexpr unsigned long keysymKeypad0 = 0xFFB0;
+  if (keysym >= keysymKeypad0 && keysym <= keysymKeypad0 + 9) {
+    return VK_NUMPAD0 + static_cast<UINT>(keysym - keysymKeypad0);
+  }
+  for (const auto& [named, key] : keysymKeys) {
+    if (named == keysym) {
+      return key;
+    }
   }
   if (keysym >= 0x20 && keysym < 0x7F) {
     const SDL_Keycode lower = static_cast<SDL_Keycode>(keysym >= 'A' && keysym <= 'Z' ? keysym - 'A' + 'a' : keysym);

@@ -32,6 +32,7 @@ struct SharedScreen::Connection {
   XImage* image = nullptr;
   XShmSegmentInfo segment{};
   bool pending = false;  // a put whose completion has not been seen
+  std::vector<SDL_Rect> inside;  // the areas of a put within the image
 };
 
 namespace {
@@ -205,7 +206,7 @@ bool SharedScreen::put(const std::vector<SDL_Rect>& areas) {
   }
   // Only what the image holds: a window that has just grown has a larger
   // screen only once something is drawn at its new size.
-  static std::vector<SDL_Rect> inside;
+  std::vector<SDL_Rect>& inside = connection.inside;
   inside.clear();
   for (const SDL_Rect& area : areas) {
     const int left = std::max(area.x, 0), top = std::max(area.y, 0);

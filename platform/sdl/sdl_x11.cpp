@@ -24,11 +24,6 @@ bool connectionLost = false;
 pid_t watcher = 0;  // the process that watches (not a child forked from it)
 std::bitset<256> unnamedDown;  // X key codes pressed that SDL could not name
 
-bool onX11() {
-  const char* driver = SDL_GetCurrentVideoDriver();
-  return driver != nullptr && std::strcmp(driver, "x11") == 0;
-}
-
 // Xlib calls this once the connection is gone; the exit handler that
 // follows returns instead of ending the process, and every later call on
 // the dead connection returns at once.
@@ -45,6 +40,11 @@ void keepRunning(::Display*, void*) {
 }
 
 }  // namespace
+
+bool onX11() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::strcmp(driver, "x11") == 0;
+}
 
 namespace {
 
@@ -88,6 +88,7 @@ XVisualInfo trueColorVisual(::Display* display, int screen) {
 constexpr long notForSdl = FocusChangeMask | EnterWindowMask | LeaveWindowMask | KeymapStateMask;
 
 struct Screen {
+  Window root = 0;  // of the saver's own window, whose size it follows
   bool grabbed = false;
   bool held = false;  // the window is up and no box needs the screen
   Uint32 lastTry = 0;
@@ -120,6 +121,12 @@ std::uint32_t createSaverWindow(SDL_Window* probe, int& width, int& height) {
                     InputOutput, visual.visual, CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWColormap | CWEventMask,
                     &attributes);
   XStoreName(display, window, "Lumvane");
+  // The screen's changes of size (RandR's) arrive as the root window's
+  // ConfigureNotify, beside what SDL selected there.
+  XWindowAttributes rootAttributes{};
+  XGetWindowAttributes(display, root, &rootAttributes);
+  XSelectInput(display, root, rootAttributes.your_event_mask | StructureNotifyMask);
+  screenState.root = root;
   XFlush(display);
   return static_cast<std::uint32_t>(window);
 }
@@ -165,15 +172,31 @@ void releaseScreen(SDL_Window* window) {
     XUngrabKeyboard(display, CurrentTime);
     XFlush(display);
   }
+  const Window root = screenState.root;
   screenState = {};
+  screenState.root = root;
 }
 
 bool screenEvent(SDL_Window* window, const SDL_SysWMmsg& message) {
-  if (message.subsystem != SDL_SYSWM_X11 || message.msg.x11.event.type != VisibilityNotify) {
+  if (message.subsystem != SDL_SYSWM_X11) {
     return false;
   }
+  const XEvent& event = message.msg.x11.event;
   Window xWindow = 0;
   ::Display* display = connectionLost ? nullptr : connectionOf(window, &xWindow);
+  if (event.type == ConfigureNotify && event.xconfigure.window == screenState.root && screenState.root != 0) {
+    // The window covers the screen at its new size; SDL then reports the
+    // window's new size, which the display follows.
+    if (display != nullptr && event.xconfigure.width > 0 && event.xconfigure.height > 0) {
+      XMoveResizeWindow(display, xWindow, 0, 0, static_cast<unsigned>(event.xconfigure.width),
+                        static_cast<unsigned>(event.xconfigure.height));
+      XFlush(display);
+    }
+    return true;
+  }
+  if (event.type != VisibilityNotify) {
+    return false;
+  }
   const XVisibilityEvent& visibility = message.msg.x11.event.xvisibility;
   if (display != nullptr && visibility.window == xWindow && visibility.state != VisibilityUnobscured &&
       screenState.grabbed && screenState.held) {

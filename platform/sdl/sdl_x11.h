@@ -15,14 +15,18 @@
 
 namespace win32::sdl {
 
+// SDL's video driver is X11.
+bool onX11();
+
 // The saver's own window on the X screen that DISPLAY names (":0.1" is
 // screen 1; SDL would make it on the first screen), made on SDL's connection
 // (that of probe, any SDL window on it), the size of the screen: not
 // managed by a window manager (override-redirect, so that nothing frames,
 // moves or stacks it), on a true-colour visual where the screen has one
 // (pixels that are colours, also on an 8-bit screen), with the events that
-// SDL and the saver need. Its size in width and height; 0 when SDL's
-// driver is not X11.
+// SDL and the saver need, following the screen's size when RandR changes it
+// (see screenEvent). Its size in width and height; 0 when SDL's driver is
+// not X11.
 std::uint32_t createSaverWindow(SDL_Window* probe, int& width, int& height);
 
 // While the saver's own window is up it holds the keyboard and stays above
@@ -36,7 +40,8 @@ void releaseScreen(SDL_Window* window);
 // SDL gives the keyboard back whenever the window's focus changes (its
 // grab follows the focus): after a focus event it is taken again at once.
 void keyboardMayBeFree();
-// An X event of the saver's own window: true when it was taken here.
+// An X event of the saver's own window, or of the root window it covers (a
+// new screen size: the window takes it): true when it was taken here.
 bool screenEvent(SDL_Window* window, const SDL_SysWMmsg& message);
 
 // Shows the rectangle of a 0x00RRGGBB picture (rows pitch words apart) in

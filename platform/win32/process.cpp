@@ -1,5 +1,6 @@
 // Process facilities of the Win32 subset: the command line, the module
-// handle, the thread id and the process exit. (Sleep is the build's choice:
+// handle, the thread id, the process exit and the settings each program's
+// main applies (win32/process.h). (Sleep is the build's choice:
 // sleep.cpp, or the page's in a browser.)
 #include <fcntl.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include <new>
 
 #include "win32/display.h"
+#include "win32/process.h"
 
 namespace {
 
@@ -33,16 +35,6 @@ void outOfMemory() {
   std::free(room);
   throw std::bad_alloc();
 }
-
-// Set before main, for every program on this layer: a write to a pipe
-// nobody reads fails, as on Windows, rather than raising SIGPIPE and ending
-// the process (a diagnostic written to a closed standard error, say); memory
-// that runs out is said (above).
-const bool processSettled = [] {
-  signal(SIGPIPE, SIG_IGN);
-  std::set_new_handler(outOfMemory);
-  return true;
-}();
 
 std::string commandLine;
 bool commandLineSet = false;
@@ -88,6 +80,11 @@ namespace win32 {
 void setCommandLine(const std::vector<std::string>& arguments) {
   commandLine = joinArguments(arguments);
   commandLineSet = true;
+}
+
+void applyProcessSettings() {
+  signal(SIGPIPE, SIG_IGN);
+  std::set_new_handler(outOfMemory);
 }
 
 unsigned openClosedStandardDescriptors() {

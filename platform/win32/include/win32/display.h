@@ -22,13 +22,6 @@ void useHeadlessDisplay(int width, int height);
 // joined with single spaces.
 void setCommandLine(const std::vector<std::string>& arguments);
 
-// Opens each standard descriptor (0, 1, 2) that the process was started
-// with closed on /dev/null, so that nothing opened later (the X connection,
-// a log file) takes its number and receives what is meant for standard
-// error. Returns which were closed: bit n for descriptor n. A start-up's
-// first call, before anything else opens a file.
-unsigned openClosedStandardDescriptors();
-
 namespace headless {
 
 // Input that the display delivers with the given GetMessageA call (counted
