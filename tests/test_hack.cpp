@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "options.h"
+#include "softglide.h"
 
 namespace {
 
@@ -19,7 +21,8 @@ struct Case {
   Target target;
   std::uint32_t window;
   const char* error;        // a part of the message, or "" for none
-  const char* scale = "";  // the mode --scale gave, "" for none
+  const char* scale = "";       // the mode --scale gave, "" for none
+  const char* resolution = "";  // what --resolution gave, "" for none
 };
 
 // Ids worked out by hand: 0x200001 = 2 * 16^5 + 1 = 2097153;
@@ -59,19 +62,33 @@ const Case cases[] = {
     {{"--root", "--fps"}, nullptr, true, Target::ownWindow, 0, "unknown option '--fps'"},
     {{"---root"}, nullptr, false, Target::ownWindow, 0, ""},
     {{"--window", "--root"}, nullptr, true, Target::ownWindow, 0, "--window cannot go with"},
-    // The scale, with any target or alone (a window of its own); the last
-    // one given counts. Only the three modes, in lower case.
+    // The scale and the resolution, with any target or alone (a window of
+    // its own); of each the last one given counts. Their values are the
+    // board's (HackOptions.ValuesAreTheBoardsOwn).
     {{"--root", "--scale", "integer"}, "0x200001", true, Target::window, 0x200001, "", "integer"},
     {{"-scale", "fill", "--window-id", "0x10"}, nullptr, true, Target::window, 0x10, "", "fill"},
     {{"--scale", "aspect"}, nullptr, true, Target::ownWindow, 0, "", "aspect"},
     {{"--scale", "fill", "--window", "--scale", "integer"}, nullptr, true, Target::ownWindow, 0, "", "integer"},
-    {{"--root"}, nullptr, true, Target::root, 0, "", ""},
+    {{"--root"}, nullptr, true, Target::root, 0, "", "", ""},
+    {{"--root", "--resolution", "native"}, "0x200001", true, Target::window, 0x200001, "", "", "native"},
+    {{"-resolution", "2x", "-scale", "fill", "-window-id", "0x10"}, nullptr, true, Target::window, 0x10, "", "fill",
+     "2x"},
+    {{"--resolution", "8x", "--resolution", "640x480"}, nullptr, true, Target::ownWindow, 0, "", "", "640x480"},
     {{"--root", "--scale"}, nullptr, true, Target::ownWindow, 0, "--scale needs a mode (aspect, integer or fill)"},
-    {{"--root", "--scale", "Fill"}, nullptr, true, Target::ownWindow, 0,
-     "'Fill' is not a scale (aspect, integer or fill)"},
-    {{"--scale", "stretch"}, nullptr, true, Target::ownWindow, 0, "'stretch' is not a scale"},
-    {{"--scale", ""}, nullptr, true, Target::ownWindow, 0, "'' is not a scale"},
+    {{"--root", "--resolution"}, nullptr, true, Target::ownWindow, 0,
+     "--resolution needs a resolution (640x480, 2x to 8x or native)"},
     {{"--scale", "fill", "/s"}, nullptr, true, Target::ownWindow, 0, "unknown option '/s'"},
+    // A bad value is a bad option wherever it stands: a good one after it
+    // does not hide it, and the first thing wrong is the one reported.
+    {{"--scale", "bogus", "--scale", "fill"}, nullptr, true, Target::ownWindow, 0, "'bogus' is not a scale"},
+    {{"--window-id", "junk", "--window-id", "0x200001"}, nullptr, true, Target::window, 0,
+     "'junk' is not a window id"},
+    {{"--resolution", "huge", "--root", "--resolution", "native"}, nullptr, true, Target::root, 0,
+     "'huge' is not a resolution"},
+    {{"--root", "--resolution", "9x", "--scale", "Fill"}, nullptr, true, Target::root, 0, "'9x' is not a resolution"},
+    {{"--root", "--scale", "Fill", "--fps"}, nullptr, true, Target::root, 0, "'Fill' is not a scale"},
+    {{"--root", "--fps", "--scale", "Fill"}, nullptr, true, Target::root, 0, "unknown option '--fps'"},
+    {{"--window", "--window-id", "zz"}, nullptr, true, Target::window, 0, "'zz' is not a window id"},
 };
 
 TEST(HackOptions, WindowsAndErrors) {
@@ -88,6 +105,7 @@ TEST(HackOptions, WindowsAndErrors) {
     }
     EXPECT_EQ(options.error, "") << label;
     EXPECT_EQ(options.scale, c.scale) << label;
+    EXPECT_EQ(options.resolution, c.resolution) << label;
     EXPECT_EQ(static_cast<int>(options.target), static_cast<int>(c.target)) << label;
     if (c.target == Target::window) {
       EXPECT_EQ(options.window, c.window) << label;
@@ -95,35 +113,94 @@ TEST(HackOptions, WindowsAndErrors) {
   }
 }
 
-// The board reads the mode from SOFTGLIDE_SCALE: --scale sets it, and
-// without --scale the environment's own value (or none) stays.
-TEST(HackOptions, ScaleGoesToTheBoardThroughTheEnvironment) {
+// The board reads the mode from SOFTGLIDE_SCALE and the grid from
+// SOFTGLIDE_RESOLUTION: --scale and --resolution set them, and without the
+// option the environment's own value (or none) stays.
+TEST(HackOptions, ScaleAndResolutionGoToTheBoardThroughTheEnvironment) {
   const struct {
     std::vector<std::string> arguments;
-    const char* before;  // SOFTGLIDE_SCALE before, nullptr: unset
-    const char* after;   // nullptr: unset
+    const char* before;  // SOFTGLIDE_SCALE and SOFTGLIDE_RESOLUTION before, nullptr: unset
+    const char* scale;   // after; nullptr: unset
+    const char* resolution;
   } cases[] = {
-      {{"--root", "--scale", "fill"}, nullptr, "fill"},
-      {{"--root", "--scale", "integer"}, "aspect", "integer"},
-      {{"--root"}, "fill", "fill"},
-      {{"--root"}, nullptr, nullptr},
+      {{"--root", "--scale", "fill"}, nullptr, "fill", nullptr},
+      {{"--root", "--scale", "integer"}, "aspect", "integer", "aspect"},
+      {{"--root", "--resolution", "native"}, nullptr, nullptr, "native"},
+      {{"--root", "--resolution", "3x", "--scale", "fill"}, "2x", "fill", "3x"},
+      {{"--root"}, "fill", "fill", "fill"},
+      {{"--root"}, nullptr, nullptr, nullptr},
   };
-  for (const auto& c : cases) {
-    if (c.before == nullptr) {
-      unsetenv("SOFTGLIDE_SCALE");
+  const auto expectVariable = [](const char* name, const char* expected, std::size_t label) {
+    const char* now = std::getenv(name);
+    if (expected == nullptr) {
+      EXPECT_EQ(now, nullptr) << name << " after case " << label;
     } else {
-      setenv("SOFTGLIDE_SCALE", c.before, 1);
+      ASSERT_NE(now, nullptr) << name << " after case " << label;
+      EXPECT_STREQ(now, expected) << name << " after case " << label;
     }
-    hack::passToBoard(hack::parseOptions(c.arguments, nullptr));
-    const char* now = std::getenv("SOFTGLIDE_SCALE");
-    if (c.after == nullptr) {
-      EXPECT_EQ(now, nullptr) << c.arguments.size();
-    } else {
-      ASSERT_NE(now, nullptr);
-      EXPECT_STREQ(now, c.after);
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    for (const char* name : {"SOFTGLIDE_SCALE", "SOFTGLIDE_RESOLUTION"}) {
+      if (cases[i].before == nullptr) {
+        unsetenv(name);
+      } else {
+        setenv(name, cases[i].before, 1);
+      }
     }
+    hack::passToBoard(hack::parseOptions(cases[i].arguments, nullptr));
+    expectVariable("SOFTGLIDE_SCALE", cases[i].scale, i);
+    expectVariable("SOFTGLIDE_RESOLUTION", cases[i].resolution, i);
   }
   unsetenv("SOFTGLIDE_SCALE");
+  unsetenv("SOFTGLIDE_RESOLUTION");
+}
+
+// Each value through the option and then through the board's own reading
+// of the switch it sets: the hack takes exactly what the board takes, and
+// the board then draws as the value says (expected values from the
+// documented grammar: 640x480, 2x to 8x or native; aspect, integer or fill;
+// lower case, nothing around them).
+TEST(HackOptions, ValuesAreTheBoardsOwn) {
+  using softglide::Resolution;
+  using softglide::ScaleMode;
+  using Kind = Resolution::Kind;
+  const std::pair<const char*, std::optional<Resolution>> resolutions[] = {
+      {"640x480", Resolution{}},
+      {"2x", Resolution{Kind::multiple, 2}},
+      {"5x", Resolution{Kind::multiple, 5}},
+      {"8x", Resolution{Kind::multiple, 8}},
+      {"native", Resolution{Kind::native, 1}},
+      {"1x", std::nullopt},
+      {"9x", std::nullopt},
+      {"2X", std::nullopt},
+      {"Native", std::nullopt},
+      {" native", std::nullopt},
+      {"1920x1080", std::nullopt},
+      {"", std::nullopt}};
+  const std::pair<const char*, std::optional<ScaleMode>> scales[] = {
+      {"aspect", ScaleMode::aspect}, {"integer", ScaleMode::integer}, {"fill", ScaleMode::fill},
+      {"Fill", std::nullopt},        {"fill ", std::nullopt},         {"stretch", std::nullopt},
+      {"", std::nullopt}};
+  const auto expectTheBoardsGrammar = [](const char* option, const std::string& notOne, const auto& cases,
+                                         auto readBack) {
+    for (const auto& [value, read] : cases) {
+      const hack::Options options = hack::parseOptions({"--root", option, value}, nullptr);
+      if (!read) {
+        EXPECT_EQ(options.error, "'" + std::string(value) + "' is not " + notOne);
+        continue;
+      }
+      EXPECT_EQ(options.error, "") << value;
+      hack::passToBoard(options);
+      EXPECT_EQ(softglide::readSwitches().*readBack, *read) << option << " " << value;
+    }
+  };
+  unsetenv("SOFTGLIDE_SCALE");
+  unsetenv("SOFTGLIDE_RESOLUTION");
+  expectTheBoardsGrammar("--resolution", "a resolution (640x480, 2x to 8x or native)", resolutions,
+                         &softglide::Switches::resolution);
+  expectTheBoardsGrammar("--scale", "a scale (aspect, integer or fill)", scales, &softglide::Switches::scale);
+  unsetenv("SOFTGLIDE_SCALE");
+  unsetenv("SOFTGLIDE_RESOLUTION");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include "softglide.h"
+
 namespace hack {
 namespace {
 
@@ -38,61 +40,42 @@ bool parseWindowId(const std::string& text, std::uint32_t& id) {
   return true;
 }
 
-}  // namespace
+// An option that sets one of the board's switches: its value is judged by
+// the board's own grammar for that switch, so that the hack takes exactly
+// what the board would.
+struct BoardOption {
+  const char* name;      // without dashes
+  const char* variable;  // the switch it sets
+  const char* needs;     // what the missing value is
+  const char* kind;      // what a value is
+  const char* values;    // the values it takes
+  bool (*accepts)(const char* text);
+  std::string Options::*value;
+};
 
-Options parseOptions(const std::vector<std::string>& arguments, const char* environmentWindow) {
-  Options options;
-  bool root = false;
-  bool ownWindow = false;
-  std::string windowId;
-  bool windowIdGiven = false;
-  std::string stranger;
-  bool scaleGiven = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (isOption(argument, "root")) {
-      root = true;
-    } else if (isOption(argument, "window")) {
-      ownWindow = true;
-    } else if (isOption(argument, "window-id")) {
-      options.hack = true;
-      if (i + 1 == arguments.size()) {
-        options.error = "--window-id needs a window id";
-        return options;
-      }
-      windowIdGiven = true;
-      windowId = arguments[++i];
-    } else if (isOption(argument, "scale")) {
-      options.hack = true;
-      if (i + 1 == arguments.size()) {
-        options.error = "--scale needs a mode (aspect, integer or fill)";
-        return options;
-      }
-      scaleGiven = true;
-      options.scale = arguments[++i];
-    } else if (stranger.empty()) {
-      stranger = argument;
+const BoardOption boardOptions[] = {
+    {"scale", "SOFTGLIDE_SCALE", "a mode", "a scale", "aspect, integer or fill",
+     [](const char* text) { return softglide::parseScale(text).has_value(); }, &Options::scale},
+    {"resolution", "SOFTGLIDE_RESOLUTION", "a resolution", "a resolution", "640x480, 2x to 8x or native",
+     [](const char* text) { return softglide::parseResolution(text).has_value(); }, &Options::resolution},
+};
+
+const BoardOption* boardOptionNamed(const std::string& argument) {
+  for (const BoardOption& option : boardOptions) {
+    if (isOption(argument, option.name)) {
+      return &option;
     }
   }
-  options.hack = root || ownWindow || windowIdGiven || scaleGiven;
-  if (!options.hack) {
-    return options;  // not started as a hack: the command line stands as it is
-  }
-  if (!stranger.empty()) {
-    options.error = "unknown option '" + stranger + "'";
-    return options;
-  }
-  if (scaleGiven && options.scale != "aspect" && options.scale != "integer" && options.scale != "fill") {
-    options.error = "'" + options.scale + "' is not a scale (aspect, integer or fill)";
-    return options;
-  }
+  return nullptr;
+}
+
+// The target the options and the daemon's window choose, once the
+// arguments themselves were found good.
+void chooseTarget(Options& options, bool root, bool ownWindow, bool windowIdGiven, const char* environmentWindow) {
   if (ownWindow && (root || windowIdGiven)) {
     options.error = "--window cannot go with --root or --window-id";
   } else if (windowIdGiven) {
     options.target = Options::Target::window;
-    if (!parseWindowId(windowId, options.window)) {
-      options.error = "'" + windowId + "' is not a window id (0x... or decimal)";
-    }
   } else if (root && environmentWindow != nullptr && *environmentWindow != '\0') {
     options.target = Options::Target::window;
     if (!parseWindowId(environmentWindow, options.window)) {
@@ -101,12 +84,68 @@ Options parseOptions(const std::vector<std::string>& arguments, const char* envi
   } else {
     options.target = root ? Options::Target::root : Options::Target::ownWindow;
   }
+}
+
+}  // namespace
+
+Options parseOptions(const std::vector<std::string>& arguments, const char* environmentWindow) {
+  Options options;
+  bool root = false;
+  bool ownWindow = false;
+  bool windowIdGiven = false;
+  bool boardOptionGiven = false;
+  // The first thing wrong, in the order given: a bad value is reported
+  // wherever it stands, even when a good one follows it.
+  std::string problem;
+  const auto note = [&problem](const std::string& text) {
+    if (problem.empty()) problem = text;
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const BoardOption* boardOption = boardOptionNamed(argument);
+    if (isOption(argument, "root")) {
+      root = true;
+    } else if (isOption(argument, "window")) {
+      ownWindow = true;
+    } else if (isOption(argument, "window-id")) {
+      windowIdGiven = true;
+      if (i + 1 == arguments.size()) {
+        note("--window-id needs a window id");
+      } else if (const std::string& id = arguments[++i]; !parseWindowId(id, options.window)) {
+        note("'" + id + "' is not a window id (0x... or decimal)");
+      }
+    } else if (boardOption != nullptr) {
+      boardOptionGiven = true;
+      const std::string values = std::string(" (") + boardOption->values + ")";
+      if (i + 1 == arguments.size()) {
+        note("--" + std::string(boardOption->name) + " needs " + boardOption->needs + values);
+      } else if (const std::string& value = arguments[++i]; !boardOption->accepts(value.c_str())) {
+        note("'" + value + "' is not " + boardOption->kind + values);
+      } else {
+        options.*(boardOption->value) = value;
+      }
+    } else {
+      note("unknown option '" + argument + "'");
+    }
+  }
+  options.hack = root || ownWindow || windowIdGiven || boardOptionGiven;
+  if (!options.hack) {
+    return options;  // not started as a hack: the command line stands as it is
+  }
+  if (!problem.empty()) {
+    options.error = problem;
+    return options;
+  }
+  chooseTarget(options, root, ownWindow, windowIdGiven, environmentWindow);
   return options;
 }
 
 void passToBoard(const Options& options) {
-  if (!options.scale.empty()) {
-    setenv("SOFTGLIDE_SCALE", options.scale.c_str(), 1);
+  for (const BoardOption& option : boardOptions) {
+    const std::string& value = options.*(option.value);
+    if (!value.empty()) {
+      setenv(option.variable, value.c_str(), 1);
+    }
   }
 }
 

@@ -271,6 +271,10 @@ case $scenario in
       "-root --fps||unknown option '--fps'"
       "-root|123456789|there is no window 0x75bcd15"
       "--root|0x12zz|XSCREENSAVER_WINDOW='0x12zz' is not a window id"
+      # A bad value is a bad option even when a good one follows it.
+      "--scale bogus --scale fill||'bogus' is not a scale"
+      "--window-id junk --window-id 0x7ffff0||'junk' is not a window id"
+      "--root --resolution 12x --resolution native||'12x' is not a resolution (640x480, 2x to 8x or native)"
     )
     for check in "${checks[@]}"; do
       IFS='|' read -r arguments environment expected <<<"$check"
@@ -322,7 +326,16 @@ case $scenario in
       choices+=$(xmllint --xpath "string(//select[@id=\"scale\"]/option[@id=\"$mode\"]/@arg-set)" "$work/lumvane.xml")"|"
     done
     [[ $choices == "aspect |--scale integer|--scale fill|" ]] || fail "the settings file's scale choice: $choices"
-    echo "ok: the settings file is well-formed and offers aspect (the default), --scale integer and --scale fill"
+    # The resolution choice: the card's 640x480 (the default, no argument)
+    # or the screen's own.
+    choices=""
+    for n in 1 2; do
+      choices+=$(xmllint --xpath "string(//select[@id=\"resolution\"]/option[$n]/@id)" "$work/lumvane.xml")" "
+      choices+=$(xmllint --xpath "string(//select[@id=\"resolution\"]/option[$n]/@arg-set)" "$work/lumvane.xml")"|"
+    done
+    [[ $choices == "card |native --resolution native|" ]] || fail "the settings file's resolution choice: $choices"
+    echo "ok: the settings file is well-formed and offers aspect (the default), --scale integer and --scale fill;" \
+      "the card's 640x480 (the default) and --resolution native"
     dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man6/lumvane.6.gz | gzip -dc |
       grep -q '^\.TH LUMVANE 6 ' || fail "the manual page is not a section 6 page"
     for file in ./usr/share/doc/lumvane/copyright ./usr/share/doc/lumvane/changelog.gz; do
@@ -344,12 +357,19 @@ case $scenario in
 
   xscreensaver)
     home=$(home_of)
-    # Twice: as installed, then with the settings file's fill choice as the
-    # settings dialog writes it into the programs line, which fills the
-    # screen with no bars.
-    fill=$(xmllint --xpath 'string(//select[@id="scale"]/option[@id="fill"]/@arg-set)' \
-      /usr/share/xscreensaver/config/lumvane.xml) || fail "no fill choice in the installed settings file"
-    for arguments in "--root" "--root $fill"; do
+    # Twice: as installed, then with the settings file's fill and native
+    # choices as the settings dialog writes them into the programs line,
+    # which fills the screen with no bars, drawn at the screen's own
+    # resolution. The daemon's environment holds a resolution the board
+    # ignores, with one line, unless --resolution puts its own in its place:
+    # so the board is seen reading the option's value as its switch.
+    config=/usr/share/xscreensaver/config/lumvane.xml
+    fill=$(xmllint --xpath 'string(//select[@id="scale"]/option[@id="fill"]/@arg-set)' "$config") ||
+      fail "no fill choice in the installed settings file"
+    native=$(xmllint --xpath 'string(//select[@id="resolution"]/option[@id="native"]/@arg-set)' "$config") ||
+      fail "no native choice in the installed settings file"
+    ignored='softglide: SOFTGLIDE_RESOLUTION="12x" ignored'
+    for arguments in "--root" "--root $fill $native"; do
       printf '%s\n' "mode: one" "selected: 0" "lock: False" "fade: False" "unfade: False" "splash: False" \
         "timeout: 0:30:00" "programs: $installed $arguments" | as_root tee "$home/.xscreensaver" >/dev/null
       as_root chown "$user:" "$home/.xscreensaver"
@@ -358,7 +378,7 @@ case $scenario in
       # word in its log; so a daemon that has not answered in half a minute is
       # said so, ended and started once more.
       for attempt in 1 2; do
-        as_user xscreensaver -no-splash -verbose >"$work/xscreensaver.log" 2>&1 &
+        as_user SOFTGLIDE_RESOLUTION=12x xscreensaver -no-splash -verbose >"$work/xscreensaver.log" 2>&1 &
         daemon=$!
         activated=""
         for _ in $(seq 1 150); do
@@ -384,9 +404,18 @@ case $scenario in
       if [[ $arguments == "--root" ]]; then
         expect_letterboxed_screen "XScreenSaver"
       else
-        expect_picture 0 0 "$screen_width" "$screen_height" "XScreenSaver with $fill, over the whole screen"
+        expect_picture 0 0 "$screen_width" "$screen_height" "XScreenSaver with $fill $native, over the whole screen"
         lit_left=$(lit "100x${screen_height}+0+0")
         (( lit_left >= 5 )) || fail "with $fill the left edge of the screen shows $lit_left lit pixels"
+      fi
+      if [[ $arguments == *"$native"* ]]; then
+        grep -qF "$ignored" "$work/xscreensaver.log" &&
+          fail "with $native the board still read the daemon's SOFTGLIDE_RESOLUTION=12x"
+        echo "ok: $native took the place of the daemon's SOFTGLIDE_RESOLUTION=12x for the board"
+      else
+        grep -qF "$ignored" "$work/xscreensaver.log" ||
+          fail "the board did not report the daemon's SOFTGLIDE_RESOLUTION=12x: $(cat "$work/xscreensaver.log")"
+        echo "ok: without --resolution the board reads the daemon's SOFTGLIDE_RESOLUTION=12x and ignores it"
       fi
       start=$(now_ms)
       as_user xscreensaver-command -deactivate >/dev/null 2>&1
