@@ -11,6 +11,8 @@
 
 #include "glide_fixture.h"
 #include "isolated.h"
+#include "pixel.h"
+#include "setup.h"
 #include "win32/display.h"
 
 namespace {
@@ -18,7 +20,7 @@ namespace {
 // The board's fog depth of a vertex's 1/w: the depth of Q, the 1/w it reads
 // at setup.
 std::uint32_t floatingDepth(float oow) {
-  return softglide::fixedpoint::fogDepth(softglide::fixedpoint::fixedOow(oow));
+  return softglide::pixel::fogDepth(softglide::detail::fixedOow(oow));
 }
 
 // The floating depth written from its definition with frexp, in double.

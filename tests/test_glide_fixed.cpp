@@ -22,12 +22,14 @@
 #include "isolated.h"
 #include "reference_board.h"
 #include "saver_fixture.h"
+#include "pixel.h"
+#include "setup.h"
 #include "softglide.h"
 #include "win32/display.h"
 
 namespace {
 
-namespace fixed = softglide::fixedpoint;
+namespace fixed = softglide::detail;
 
 float bitsFloat(std::uint32_t bits) {
   return std::bit_cast<float>(bits);
@@ -150,7 +152,7 @@ std::uint32_t floatFormulaDepth(float oow) {
 TEST(FogDepth, OfEveryVertexQAgainstTheFloatFormula) {
   std::set<std::uint32_t> reached;
   forManyFloats([&reached](float oow) {
-    const std::uint32_t depth = fixed::fogDepth(fixed::fixedOow(oow));
+    const std::uint32_t depth = softglide::pixel::fogDepth(fixed::fixedOow(oow));
     ASSERT_EQ(depth, floatFormulaDepth(oow)) << oow;
     reached.insert(depth);
   });
@@ -159,7 +161,7 @@ TEST(FogDepth, OfEveryVertexQAgainstTheFloatFormula) {
     for (std::uint32_t mantissa12 = 0; mantissa12 < 4096; ++mantissa12) {
       for (const std::uint32_t low : {0u, 0x7FFu}) {
         const float oow = bitsFloat(exponent << 23 | mantissa12 << 11 | low);
-        ASSERT_EQ(fixed::fogDepth(fixed::fixedOow(oow)), floatFormulaDepth(oow)) << oow;
+        ASSERT_EQ(softglide::pixel::fogDepth(fixed::fixedOow(oow)), floatFormulaDepth(oow)) << oow;
         reached.insert(floatFormulaDepth(oow));
       }
     }
@@ -186,10 +188,10 @@ TEST(FogDepth, OfIteratedQKnownAnswersAndSweep) {
                {std::int64_t{1} << 32, 0},        // 1/w = 1
                {std::int64_t{3} << 32, 0}};
   for (const auto& row : known) {
-    EXPECT_EQ(fixed::fogDepth(row.q), row.depth) << row.q;
+    EXPECT_EQ(softglide::pixel::fogDepth(row.q), row.depth) << row.q;
   }
   for (std::int64_t q = -1000; q < (std::int64_t{1} << 33); q += q < 0x200000 ? 1 : 4093) {
-    ASSERT_EQ(static_cast<std::int64_t>(fixed::fogDepth(q)), reference::fogDepth(q)) << q;
+    ASSERT_EQ(static_cast<std::int64_t>(softglide::pixel::fogDepth(q)), reference::fogDepth(q)) << q;
   }
 }
 
@@ -220,6 +222,32 @@ TEST(FloorDivide, ExhaustiveSmallDomainAndEdges) {
     for (std::int64_t n = centre - 40; n <= centre + 40; ++n) {
       for (const std::int32_t d : denominators) {
         ASSERT_EQ(fixed::floorDivide(n, d), static_cast<std::int64_t>(reference::floorDivide(n, d))) << n << "/" << d;
+      }
+    }
+  }
+}
+
+// A line's divider (a multiply by the reciprocal, corrected) against the
+// definition: every small numerator by every divisor a line's span takes
+// from 1 to 200, and numerators near the range's ends (|n| < 2^50) and near
+// multiples of the divisor, where an estimate off by one would show, for
+// spans up to 2^17 (8192 pixels).
+TEST(FloorDivide, TheLinesDividerIsExact) {
+  for (std::int32_t d = 1; d <= 200; ++d) {
+    const fixed::FloorDivider divide(d);
+    for (std::int64_t n = -3000; n <= 3000; ++n) {
+      ASSERT_EQ(divide(n), reference::floorDivide(n, d)) << n << "/" << d;
+    }
+  }
+  std::mt19937_64 random(5);
+  const std::int32_t spans[] = {1, 3, 16, 4095, 65535, 98304, 131071, 131072};
+  for (const std::int32_t d : spans) {
+    const fixed::FloorDivider divide(d);
+    for (int i = 0; i < 20000; ++i) {
+      const std::int64_t magnitude = static_cast<std::int64_t>(random() >> (14 + random() % 40));  // below 2^50
+      const std::int64_t multiple = magnitude / d * d + static_cast<std::int64_t>(random() % 3) - 1;
+      for (const std::int64_t n : {magnitude, -magnitude, multiple, -multiple}) {
+        ASSERT_EQ(divide(n), reference::floorDivide(n, d)) << n << "/" << d;
       }
     }
   }

@@ -144,13 +144,13 @@ using namespace softglide::detail;
 
 FX_ENTRY void FX_CALL grGlideInit(void) {
   openRunLogs();
-  traceCall("grGlideInit", std::initializer_list<double>{});
+  traceArguments("grGlideInit");
   board() = Board{};
   board().initialized = true;
 }
 
 FX_ENTRY FxBool FX_CALL grSstQueryHardware(GrHwConfiguration* hwconfig) {
-  traceCall("grSstQueryHardware", std::initializer_list<double>{});
+  traceArguments("grSstQueryHardware");
   if (hwconfig == nullptr || boardHidden()) {
     return FXFALSE;
   }
@@ -163,16 +163,13 @@ FX_ENTRY FxBool FX_CALL grSstQueryHardware(GrHwConfiguration* hwconfig) {
 }
 
 FX_ENTRY void FX_CALL grSstSelect(int whichSst) {
-  traceCall("grSstSelect", {static_cast<double>(whichSst)});
+  traceArguments("grSstSelect", whichSst);
 }
 
 FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution,
                                      GrScreenRefresh_t refresh, GrColorFormat_t format,
                                      GrOriginLocation_t origin, int colorBuffers, int auxBuffers) {
-  traceCall("grSstWinOpen", {static_cast<double>(hWnd), static_cast<double>(resolution),
-                             static_cast<double>(refresh), static_cast<double>(format),
-                             static_cast<double>(origin), static_cast<double>(colorBuffers),
-                             static_cast<double>(auxBuffers)});
+  traceArguments("grSstWinOpen", hWnd, resolution, refresh, format, origin, colorBuffers, auxBuffers);
   Board& state = board();
   if (!state.initialized || state.open || boardHidden() || !screenAvailable || resolution != GR_RESOLUTION_640x480 ||
       refresh != GR_REFRESH_60Hz || (format != GR_COLORFORMAT_ARGB && format != GR_COLORFORMAT_ABGR) ||
@@ -202,7 +199,7 @@ FX_ENTRY FxBool FX_CALL grSstWinOpen(FxU32 hWnd, GrScreenResolution_t resolution
 }
 
 FX_ENTRY void FX_CALL grGlideShutdown(void) {
-  traceCall("grGlideShutdown", std::initializer_list<double>{});
+  traceArguments("grGlideShutdown");
   if (board().open) {
     stopRetraceClock();
     restoreCallerPrecision();
@@ -213,8 +210,7 @@ FX_ENTRY void FX_CALL grGlideShutdown(void) {
 
 FX_ENTRY void FX_CALL grColorCombine(GrCombineFunction_t function, GrCombineFactor_t factor,
                                      GrCombineLocal_t local, GrCombineOther_t other, FxBool invert) {
-  traceCall("grColorCombine", {static_cast<double>(function), static_cast<double>(factor),
-                               static_cast<double>(local), static_cast<double>(other), static_cast<double>(invert)});
+  traceArguments("grColorCombine", function, factor, local, other, invert);
   if (ready()) {
     setCombine(board().color, function, factor, local, other, invert);
   }
@@ -222,8 +218,7 @@ FX_ENTRY void FX_CALL grColorCombine(GrCombineFunction_t function, GrCombineFact
 
 FX_ENTRY void FX_CALL grAlphaCombine(GrCombineFunction_t function, GrCombineFactor_t factor,
                                      GrCombineLocal_t local, GrCombineOther_t other, FxBool invert) {
-  traceCall("grAlphaCombine", {static_cast<double>(function), static_cast<double>(factor),
-                               static_cast<double>(local), static_cast<double>(other), static_cast<double>(invert)});
+  traceArguments("grAlphaCombine", function, factor, local, other, invert);
   if (ready()) {
     setCombine(board().alpha, function, factor, local, other, invert);
   }
@@ -232,7 +227,7 @@ FX_ENTRY void FX_CALL grAlphaCombine(GrCombineFunction_t function, GrCombineFact
 // The colour-combine shorthands: zero, the constant colour, or the iterated
 // vertex colour.
 FX_ENTRY void FX_CALL guColorCombineFunction(GrColorCombineFnc_t function) {
-  traceCall("guColorCombineFunction", {static_cast<double>(function)});
+  traceArguments("guColorCombineFunction", function);
   if (!ready()) {
     return;
   }
@@ -256,14 +251,14 @@ FX_ENTRY void FX_CALL guColorCombineFunction(GrColorCombineFnc_t function) {
 }
 
 FX_ENTRY void FX_CALL grFogMode(GrFogMode_t mode) {
-  traceCall("grFogMode", {static_cast<double>(mode)});
+  traceArguments("grFogMode", mode);
   if (ready()) {
     board().fogMode = mode;
   }
 }
 
 FX_ENTRY void FX_CALL grFogColorValue(GrColor_t color) {
-  traceCall("grFogColorValue", {static_cast<double>(color)});
+  traceArguments("grFogColorValue", color);
   if (ready()) {
     int alpha = 0;
     splitColor(color, board().fogRed, board().fogGreen, board().fogBlue, alpha);
@@ -271,13 +266,13 @@ FX_ENTRY void FX_CALL grFogColorValue(GrColor_t color) {
 }
 
 FX_ENTRY float FX_CALL guFogTableIndexToW(int index) {
-  traceCall("guFogTableIndexToW", {static_cast<double>(index)});
+  traceArguments("guFogTableIndexToW", index);
   return fogTableIndexToW(index);
 }
 
 // Exponential fog 1 - e^(-density w), scaled so that the last entry is 255.
 FX_ENTRY void FX_CALL guFogGenerateExp(GrFog_t fogTable[GR_FOG_TABLE_SIZE], float density) {
-  traceCall("guFogGenerateExp", {static_cast<double>(density)});
+  traceArguments("guFogGenerateExp", density);
   if (fogTable == nullptr) {
     return;
   }
@@ -298,8 +293,7 @@ FX_ENTRY void FX_CALL grFogTable(const GrFog_t fogTable[GR_FOG_TABLE_SIZE]) {
 
 FX_ENTRY void FX_CALL grAlphaBlendFunction(GrAlphaBlendFnc_t rgbSource, GrAlphaBlendFnc_t rgbDest,
                                            GrAlphaBlendFnc_t alphaSource, GrAlphaBlendFnc_t alphaDest) {
-  traceCall("grAlphaBlendFunction", {static_cast<double>(rgbSource), static_cast<double>(rgbDest),
-                                     static_cast<double>(alphaSource), static_cast<double>(alphaDest)});
+  traceArguments("grAlphaBlendFunction", rgbSource, rgbDest, alphaSource, alphaDest);
   if (ready()) {
     board().blendSource = rgbSource;
     board().blendDest = rgbDest;
@@ -309,8 +303,7 @@ FX_ENTRY void FX_CALL grAlphaBlendFunction(GrAlphaBlendFnc_t rgbSource, GrAlphaB
 // The window is clamped to the screen; one whose minimum is not below its
 // maximum holds no pixel.
 FX_ENTRY void FX_CALL grClipWindow(FxU32 minx, FxU32 miny, FxU32 maxx, FxU32 maxy) {
-  traceCall("grClipWindow", {static_cast<double>(minx), static_cast<double>(miny),
-                             static_cast<double>(maxx), static_cast<double>(maxy)});
+  traceArguments("grClipWindow", minx, miny, maxx, maxy);
   if (!ready()) {
     return;
   }

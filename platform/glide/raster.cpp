@@ -303,7 +303,7 @@ using namespace softglide;
 using namespace softglide::detail;
 
 FX_ENTRY void FX_CALL grBufferClear(GrColor_t color, GrAlpha_t alpha, FxU16 depth) {
-  traceCall("grBufferClear", {static_cast<double>(color), static_cast<double>(alpha), static_cast<double>(depth)});
+  traceArguments("grBufferClear", color, alpha, depth);
   if (!ready()) {
     return;
   }

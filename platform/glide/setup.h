@@ -131,7 +131,10 @@ inline FixedVertex setUpVertex(const GrVertex& vertex) {
 
 // A parameter along a line's major axis u: its value at the centre of the
 // first column iterated, and what each next column adds.
-using fixedpoint::LineIterator;
+struct LineIterator {
+  std::int64_t value;
+  std::int64_t step;
+};
 
 // The parameter with value first at major coordinate firstU and second at
 // secondU (1/16 pixel, different), at the centre 16 column + 8 of a

@@ -9,7 +9,7 @@
 using namespace softglide::detail;
 
 FX_ENTRY void FX_CALL grBufferSwap(int swapInterval) {
-  traceCall("grBufferSwap", {static_cast<double>(swapInterval)});
+  traceArguments("grBufferSwap", swapInterval);
   if (!ready()) {
     return;
   }

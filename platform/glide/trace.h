@@ -19,4 +19,10 @@ void traceCall(const char* name, std::initializer_list<const GrVertex*> vertices
 // grFogTable with its 64 entries (none for a null table).
 void traceFogTable(const GrFog_t* table);
 
+// One call with its numeric arguments, each as the double it is.
+template <typename... Arguments>
+void traceArguments(const char* name, Arguments... arguments) {
+  traceCall(name, std::initializer_list<double>{static_cast<double>(arguments)...});
+}
+
 }  // namespace softglide::detail

@@ -1,8 +1,8 @@
 // The software Glide board's own controls beside the Glide API, for the
 // programs built with it (tests, tools, benchmarks): the call trace, the
-// picture read back, the switches it reads from the environment, and the
-// card's fixed-point arithmetic. Not exported from glide2x.dll. The only
-// header of the board that anything outside platform/glide includes.
+// picture read back and the switches it reads from the environment. Not
+// exported from glide2x.dll. The only header of the board that anything
+// outside platform/glide includes (but the board's own tests).
 #pragma once
 
 #include <cstddef>
@@ -76,54 +76,6 @@ void allowAvx2(bool allowed);
 // Whether the board's AVX2 paths run: the processor has AVX2, neither
 // SOFTGLIDE_NO_AVX2 nor allowAvx2 refuses it.
 bool usesAvx2();
-
-// --- The card's arithmetic -----------------------------------------------------
-
-// The card's fixed-point arithmetic as the board's primitives use it: a
-// vertex's floats are read once, at setup, into positions in 1/16 pixel,
-// colour and alpha in 12.12 and 1/w in units of 2^-32 (Q); from there on
-// everything is integer arithmetic.
-namespace fixedpoint {
-
-// A finite coordinate within +-4096 pixels; a primitive with any other
-// coordinate draws nothing.
-bool drawablePosition(float coordinate);
-
-// floor(v * 16 + 0.5), for drawable coordinates.
-std::int32_t snapPosition(float coordinate);
-
-// Colour and alpha: floor(clamp(c, 0, 255) * 4096); not a number counts as 0.
-std::int32_t fixedColor(float channel);
-
-// Q: floor(clamp(oow, -1, 2) * 2^32); not a number counts as -1.
-std::int64_t fixedOow(float oow);
-
-// The 16-bit fog depth of Q: 0 for Q >= 2^32 or Q < 0, 0xFFFF for
-// Q < 2^16, else ((31 - p) << 12) + 4096 - ((Q >> (p - 12)) & 0xFFF) with p
-// the position of Q's highest set bit, at most 0xFFFF.
-std::uint32_t fogDepth(std::int64_t q);
-
-// numerator / denominator rounded towards minus infinity, for a positive
-// denominator.
-std::int64_t floorDivide(std::int64_t numerator, std::int32_t denominator);
-
-// A parameter iterated along a line's major axis: its value at the centre
-// of a column, and what each next column adds.
-struct LineIterator {
-  std::int64_t value;
-  std::int64_t step;
-};
-
-// The parameter with value first at major coordinate firstU and second at
-// secondU (1/16 pixel, different) at the centre 16 column + 8 of a column:
-// first + floordiv((second - first) * (16 column + 8 - firstU), dU), and
-// the step floordiv((second - first) * 16, dU), dU = secondU - firstU, of
-// either sign. The board starts each parameter so at the first column it
-// draws.
-LineIterator startLineIterator(std::int64_t first, std::int64_t second, std::int32_t firstU, std::int32_t secondU,
-                               std::int32_t column);
-
-}  // namespace fixedpoint
 
 // --- The switches in the environment ------------------------------------------
 
