@@ -64,7 +64,7 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
   }
   const int columns = (width + tile - 1) / tile;
   const int rows = (height + tile - 1) / tile;
-  static TileRows touched;
+  TileRows touched;
   touched.reset(columns, rows);
   bool any = false;
   for (const RECT& rect : changed) {
@@ -84,7 +84,7 @@ std::vector<RECT> coveringTiles(const std::vector<RECT>& changed, int width, int
     return result;
   }
   // Runs of the row above, still open for the rows below to extend.
-  static std::vector<std::size_t> open, stillOpen;
+  std::vector<std::size_t> open, stillOpen;
   open.clear();
   constexpr std::uint64_t untouched = ~std::uint64_t{0};
   for (int row = 0; row < rows; ++row) {
