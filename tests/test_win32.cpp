@@ -295,6 +295,24 @@ TEST(Gdi, SetDIBitsCopiesOneToOneAndReleasePresents) {
             2);
   EXPECT_EQ(win32::headless::screenPixels(), before);
   EXPECT_TRUE(PatBlt(context, 2147483600, 2147483600, 2147483600, 100, BLACKNESS));
+  // 5-6-5 words (BI_BITFIELDS with those masks): each channel's bits
+  // replicated, 31 to 255 and green 32 to 0x82; read back with GetPixel as
+  // 0x00BBGGRR. Other masks are refused.
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } words{{sizeof(BITMAPINFOHEADER), 3, -1, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0}, {0xF800, 0x07E0, 0x001F}};
+  const std::uint16_t row[4] = {0x001F, 0x0400, 0xF800, 0x0000};  // three pixels and the row's padding
+  const auto* wordsInfo = reinterpret_cast<const BITMAPINFO*>(&words);
+  EXPECT_EQ(SetDIBitsToDevice(context, 10, 400, 3, 1, 0, 0, 0, 1, row, wordsInfo, DIB_RGB_COLORS), 1);
+  EXPECT_EQ(at(10, 400), 0x000000FFu);
+  EXPECT_EQ(at(11, 400), 0x00008200u);
+  EXPECT_EQ(at(12, 400), 0x00FF0000u);
+  EXPECT_EQ(GetPixel(context, 10, 400), 0x00FF0000u);
+  EXPECT_EQ(GetPixel(context, 12, 400), 0x000000FFu);
+  EXPECT_EQ(GetPixel(context, 640, 0), CLR_INVALID);
+  words.masks[0] = 0x7C00;
+  EXPECT_EQ(SetDIBitsToDevice(context, 10, 400, 3, 1, 0, 0, 0, 1, row, wordsInfo, DIB_RGB_COLORS), 0);
   DestroyWindow(window);
 }
 

@@ -21,8 +21,8 @@ long long floorDivide64(long long numerator, long long denominator) {
 std::vector<int> starts(int size, int game) {
   std::vector<int> result(static_cast<std::size_t>(game) + 1);
   for (int a = 0; a <= game; ++a) {
-    result[static_cast<std::size_t>(a)] = static_cast<int>(
-        std::clamp(ceilDivide(2LL * a * size - game, 2LL * game), 0LL, static_cast<long long>(size)));
+    result[static_cast<std::size_t>(a)] =
+        static_cast<int>(std::clamp(ceilDivide(2LL * a * size - game, 2LL * game), 0LL, static_cast<long long>(size)));
   }
   return result;
 }
@@ -48,8 +48,7 @@ std::int32_t Grid::snapToGrid(std::uint32_t bits, int size, int gameSize) {
   const long long scaled = 32LL * parts.significand * size;
   const long long sign = parts.negative ? -1 : 1;
   if (parts.exponent >= 0) {
-    return static_cast<std::int32_t>(
-        floorDivide64(sign * (scaled << parts.exponent) + gameSize, 2LL * gameSize));
+    return static_cast<std::int32_t>(floorDivide64(sign * (scaled << parts.exponent) + gameSize, 2LL * gameSize));
   }
   const int shift = -parts.exponent;
   if (shift > 44) {

@@ -44,7 +44,17 @@ class GridWriter {
  public:
   explicit GridWriter(Board& state) : usual_(usualState(state)), writer_(usualWriter(state)) {}
 
-  void write(int x, int y, const Fragment& fragment) const {
+  // Whether a primitive between these vertices takes the grey paths: the
+  // usual state, grey colours at both, and a fog that keeps grey grey.
+  bool greyTo(const GrVertex& first, const GrVertex& second) const {
+    const auto grey = [](const GrVertex& vertex) {
+      return bitsOf(vertex.g) == bitsOf(vertex.r) && bitsOf(vertex.b) == bitsOf(vertex.r);
+    };
+    return usual_ && grey(first) && grey(second) && fogKeepsGrey(writer_);
+  }
+  const UsualWriter& usual() const { return writer_; }
+
+  [[gnu::always_inline]] void write(int x, int y, const Fragment& fragment) const {
     if (usual_) {
       blendAndStore(writer_, x, y, shadePassThrough(writer_, fragment.r, fragment.g, fragment.b, fragment.depth),
                     fragment.a);
@@ -79,8 +89,25 @@ void drawGridPoint(const GrVertex& vertex) {
     return;
   }
   const Grid& grid = state.grid;
-  const Fragment fragment = fragmentOf(vertex);
   const GridWriter writer(state);
+  if (writer.greyTo(vertex, vertex)) {
+    const UsualWriter& usual = writer.usual();
+    const int grey = level(fixedColor(vertex.r));
+    const int color = usual.fog ? fogGrey(usual, grey, pixel::fogDepth(fixedOow(vertex.oow))) : grey;
+    const int alpha = level(fixedColor(vertex.a));
+    const int firstColumn = grid.columnStart(x), endColumn = grid.columnStart(x + 1);
+    for (int row = grid.rowStart(y); row < grid.rowStart(y + 1); ++row) {
+      const int memory = memoryRowOf(usual, row);
+      if (firstColumn < endColumn) {
+        usual.written->markRun(memory, firstColumn, endColumn);
+      }
+      for (int column = firstColumn; column < endColumn; ++column) {
+        blendGreyUnmarked(usual, column, memory, color, alpha);
+      }
+    }
+    return;
+  }
+  const Fragment fragment = fragmentOf(vertex);
   for (int row = grid.rowStart(y); row < grid.rowStart(y + 1); ++row) {
     for (int column = grid.columnStart(x); column < grid.columnStart(x + 1); ++column) {
       writer.write(column, row, fragment);
@@ -124,6 +151,45 @@ void drawGridAntiAliasedPoint(const GrVertex& vertex) {
 
 namespace {
 
+// drawGridBand's loop for a grey line in the usual state: one level for the
+// three channels, fogged once a column, and each pixel onto black one
+// look-up (as the card's grey band).
+template <bool xMajor>
+void drawGreyGridBand(const UsualWriter& writer, int first, int end, LineIterator minor, Stepped grey, Stepped alpha,
+                      LineIterator oow, std::int64_t reach, int minorLow, int minorHigh) {
+  const SmallDivider perReach(static_cast<std::uint32_t>(reach));
+  WrittenSpans& written = *writer.written;
+  for (int major = first; major < end; ++major) {
+    const std::int64_t v = minor.value;
+    const int firstMinor = static_cast<int>(std::max<std::int64_t>(((v - reach - 32768) >> 16) + 1, minorLow));
+    const int endMinor = static_cast<int>(std::min<std::int64_t>((v + reach - 32768 + 65535) >> 16, minorHigh));
+    if (firstMinor < endMinor) {
+      const int a = level(alpha.value);
+      const int color = fogGrey(writer, level(grey.value), pixel::fogDepth(oow.value));
+      // d = |65536 m + 32768 - V| falls by 65536 a step up to V, then rises.
+      std::int64_t offset = std::int64_t{firstMinor} * 65536 + 32768 - v;
+      if constexpr (!xMajor) {
+        written.markRun(memoryRowOf(writer, major), firstMinor, endMinor);
+      }
+      for (int m = firstMinor; m < endMinor; ++m, offset += 65536) {
+        const std::int64_t distance = offset < 0 ? -offset : offset;
+        const int pixelAlpha = perReach(static_cast<std::uint32_t>(a * (reach - distance)));
+        if constexpr (xMajor) {
+          const int row = memoryRowOf(writer, m);
+          written.mark(row, major);
+          blendGreyUnmarked(writer, major, row, color, pixelAlpha);
+        } else {
+          blendGreyUnmarked(writer, m, memoryRowOf(writer, major), color, pixelAlpha);
+        }
+      }
+    }
+    minor.value += minor.step;
+    grey.value += grey.step;
+    alpha.value += alpha.step;
+    oow.value += oow.step;
+  }
+}
+
 // The band of a line on the grid along its major axis u, from the end with
 // the lower u (low) to the other, positions snapped to 1/16 grid pixel: the
 // columns c with lowU <= 16c + 8 < highU inside the clip window, each
@@ -133,8 +199,8 @@ namespace {
 // d = |(16m + 8) 4096 - V| < B = R 4096, R one game pixel across the band,
 // with alpha floor(a (B - d) / B).
 template <bool xMajor>
-void drawGridBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, std::int32_t highU,
-                  std::int32_t lowV, std::int32_t highV) {
+void drawGridBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, std::int32_t highU, std::int32_t lowV,
+                  std::int32_t highV) {
   Board& state = board();
   const ClipWindow& clip = state.clip;
   const int first = std::max((lowU + 7) >> 4, xMajor ? clip.gridMinX : clip.gridMinY);  // 16c + 8 >= lowU
@@ -145,9 +211,17 @@ void drawGridBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, 
   const int minorLow = xMajor ? clip.gridMinY : clip.gridMinX;
   const int minorHigh = xMajor ? clip.gridMaxY : clip.gridMaxX;
   const std::int64_t reach = std::int64_t{xMajor ? state.grid.reachY() : state.grid.reachX()} * 4096;
-  const SmallDivider perReach(static_cast<std::uint32_t>(reach));
   const LineSpan span{16 * first + 8 - lowU, FloorDivider(highU - lowU)};
   LineIterator minor = iterate(std::int64_t{lowV} * 4096, std::int64_t{highV} * 4096, span);
+  const GridWriter writer(state);
+  if (writer.greyTo(low, high)) {
+    const UsualWriter& usual = writer.usual();
+    drawGreyGridBand<xMajor>(usual, first, end, minor, narrow(iterate(fixedColor(low.r), fixedColor(high.r), span)),
+                             narrow(iterate(fixedColor(low.a), fixedColor(high.a), span)),
+                             usual.fog ? iterate(fixedOow(low.oow), fixedOow(high.oow), span) : LineIterator{0, 0},
+                             reach, minorLow, minorHigh);
+    return;
+  }
   const FixedVertex lowFixed = setUpVertex(low);
   const FixedVertex highFixed = setUpVertex(high);
   Stepped red = narrow(iterate(lowFixed.r, highFixed.r, span));
@@ -155,7 +229,7 @@ void drawGridBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, 
   Stepped blue = narrow(iterate(lowFixed.b, highFixed.b, span));
   Stepped alpha = narrow(iterate(lowFixed.a, highFixed.a, span));
   LineIterator oow = iterate(lowFixed.q, highFixed.q, span);
-  const GridWriter writer(state);
+  const SmallDivider perReach(static_cast<std::uint32_t>(reach));
   for (int major = first; major < end; ++major) {
     // (16m + 8) 4096 = 65536 m + 32768 strictly between V - B and V + B.
     const std::int64_t v = minor.value;

@@ -79,6 +79,57 @@ void handOver(HDC context, const WindowPicture& picture, const RECT& box) {
                     static_cast<UINT>(height),
                     picture.pixelsAt(static_cast<int>(visible.left), static_cast<int>(box.top)), &info, DIB_RGB_COLORS);
 }
+// A picture of 5-6-5 words for SetDIBitsToDevice: the header and the three
+// channel masks that follow it.
+struct WordsInfo {
+  BITMAPINFOHEADER header;
+  DWORD masks[3];
+};
+
+WordsInfo wordsInfo(int width, int height) {
+  WordsInfo info{};
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  info.header.biWidth = width;
+  info.header.biHeight = -height;  // top-down
+  info.header.biPlanes = 1;
+  info.header.biBitCount = 16;
+  info.header.biCompression = BI_BITFIELDS;
+  info.masks[0] = 0xF800;
+  info.masks[1] = 0x07E0;
+  info.masks[2] = 0x001F;
+  return info;
+}
+
+// Whether the system's GDI turns 5-6-5 words into the pixels the board's
+// conversion gives, each channel's bits replicated (ours and Wine's do; a
+// GDI that shifts alone gives 0xF8 for 31): two pixels drawn at the
+// window's corner and read back, before the first present draws over them.
+bool convertsWordsExactly(HDC context) {
+  const std::uint16_t probe[2] = {0x001F, 0x0400};  // blue 31: 0xFF; green 32: 0x82
+  const WordsInfo info = wordsInfo(2, 1);
+  if (SetDIBitsToDevice(context, 0, 0, 2, 1, 0, 0, 0, 1, probe, reinterpret_cast<const BITMAPINFO*>(&info),
+                        DIB_RGB_COLORS) == 0) {
+    return false;
+  }
+  return GetPixel(context, 0, 0) == 0x00FF0000u && GetPixel(context, 1, 0) == 0x00008200u;
+}
+
+// The picture's own words of box (window pixels, the picture lying 1:1 at
+// its placement) onto the window: the system converts them.
+void handOverWords(HDC context, const PictureView& picture, const Placement& placement, const RECT& box) {
+  const int width = static_cast<int>(box.right - box.left);
+  const int height = static_cast<int>(box.bottom - box.top);
+  if (width <= 0 || height <= 0) {
+    return;
+  }
+  const int pictureWidth = picture.written.width();
+  const WordsInfo info = wordsInfo(pictureWidth, height);
+  const std::uint16_t* rows = picture.pixels + static_cast<std::size_t>(box.top - placement.top) * pictureWidth;
+  SetDIBitsToDevice(context, static_cast<int>(box.left), static_cast<int>(box.top), static_cast<DWORD>(width),
+                    static_cast<DWORD>(height), static_cast<int>(box.left - placement.left), 0, 0,
+                    static_cast<UINT>(height), rows, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS);
+}
+
 
 // The client area outside the picture, in black.
 void paintBars(HDC context, const Placement& picture, int width, int height) {
@@ -148,6 +199,33 @@ void drawWritten(const PictureView& picture, const PictureView& previous, const 
       state.shown.push_back(window);
     }
   }
+}
+
+// The runs written in either picture gathered into rectangles of window
+// pixels, for a picture lying 1:1 at its placement, nothing drawn.
+void gatherWritten(const PictureView& picture, const PictureView& previous, const Placement& placement,
+                   PresenterState& state) {
+  state.written.clear();
+  state.shown.clear();
+  state.gatherer.gather(picture.written, previous.written,
+                        gatheringFor(placement, picture.written.width(), picture.written.height()), state.written,
+                        [](int, int, std::uint32_t, std::uint32_t) {});
+  for (const PictureRect& rect : state.written) {
+    state.shown.push_back({rect.left + placement.left, rect.top + placement.top, rect.right + placement.left,
+                           rect.bottom + placement.top});
+  }
+}
+
+// The rectangles shown gathered into groups, each group's box handed over
+// through a clip region of its rectangles.
+template <typename HandOver>
+void handOverGroups(HDC context, PresenterState& state, HandOver handOverBox) {
+  state.groups.gather(state.shown);
+  for (std::size_t i = 0; i < state.groups.count(); ++i) {
+    clipTo(context, state.groups.first(i), state.groups.size(i), state.regionData);
+    handOverBox(state.groups.box(i));
+  }
+  SelectClipRgn(context, nullptr);
 }
 
 }  // namespace
@@ -222,25 +300,44 @@ void presentPicture(HWND window, const PictureView& picture, const PictureView& 
   // Where the runs are scattered all over (the opening's noise), the whole
   // picture costs less to hand over than they do.
   const bool everything = whole || picture.written.scattered(&previous.written);
+  // Where the system converts words as the board does and the picture lies
+  // 1:1 and whole in the window, its own words are handed over: nothing is
+  // converted twice or kept twice. Else the window picture, which a present
+  // in words left behind, is drawn whole the next time.
+  if (!state.probed) {
+    state.probed = true;
+    state.exactWords = convertsWordsExactly(context);
+  }
+  // (A bitmap's rows are whole 32-bit words: an odd width's rows of words
+  // are not the picture's.)
+  const bool words = state.exactWords && gamma == 1.0 && pictureWidth % 2 == 0 && placement.width == pictureWidth &&
+                     placement.height == pictureHeight && placement.left >= 0 && placement.top >= 0 &&
+                     placement.left + placement.width <= width && placement.top + placement.height <= height;
+  const bool drawWhole = everything || (state.handedWords && !words);
+  state.handedWords = words;
   state.presented = true;
-  if (placement.width > 0 && placement.height > 0) {
-    if (!state.windowPicture.place(placement, width, height, pictureWidth, pictureHeight)) {
-      state.presented = false;  // no memory for the window's pixels: the next present tries again
-    } else if (everything) {
-      const RECT visible = state.windowPicture.visible();
-      if (visible.left < visible.right && visible.top < visible.bottom) {
-        state.windowPicture.draw(picture.pixels, state.converter, visible);
-        handOver(context, state.windowPicture, visible);
-      }
+  if (placement.width <= 0 || placement.height <= 0) {
+    // nothing of the picture shows
+  } else if (words) {
+    const RECT visible{placement.left, placement.top, placement.left + placement.width,
+                       placement.top + placement.height};
+    if (everything) {
+      handOverWords(context, picture, placement, visible);
     } else {
-      drawWritten(picture, previous, placement, state);
-      state.groups.gather(state.shown);
-      for (std::size_t i = 0; i < state.groups.count(); ++i) {
-        clipTo(context, state.groups.first(i), state.groups.size(i), state.regionData);
-        handOver(context, state.windowPicture, state.groups.box(i));
-      }
-      SelectClipRgn(context, nullptr);
+      gatherWritten(picture, previous, placement, state);
+      handOverGroups(context, state, [&](const RECT& box) { handOverWords(context, picture, placement, box); });
     }
+  } else if (!state.windowPicture.place(placement, width, height, pictureWidth, pictureHeight)) {
+    state.presented = false;  // no memory for the window's pixels: the next present tries again
+  } else if (drawWhole) {
+    const RECT visible = state.windowPicture.visible();
+    if (visible.left < visible.right && visible.top < visible.bottom) {
+      state.windowPicture.draw(picture.pixels, state.converter, visible);
+      handOver(context, state.windowPicture, visible);
+    }
+  } else {
+    drawWritten(picture, previous, placement, state);
+    handOverGroups(context, state, [&](const RECT& box) { handOver(context, state.windowPicture, box); });
   }
   // The bars beside the picture are the presenter's to paint: whenever the
   // picture is shown whole.

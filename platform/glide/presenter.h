@@ -43,6 +43,9 @@ struct PresenterState {
   int paintedHeight = -1;
   bool presented = false;  // the window shows the picture presented last
   bool obscured = false;   // part of the window was hidden at the last present
+  bool probed = false;     // whether the system's GDI converts 5-6-5 words as the board does is known
+  bool exactWords = false;  // it does: a picture lying 1:1 is handed over as its own words
+  bool handedWords = false;  // the last present did so (the window picture was not kept)
   Converter converter;
   ClearPattern clearPattern;
   WindowPicture windowPicture;

@@ -49,6 +49,30 @@ void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std:
   }
 }
 
+// A 16-bit picture of 5-6-5 words (BI_BITFIELDS with those masks, which
+// follow the header where the colour table would be): the only one besides
+// 32-bit BI_RGB that this GDI takes.
+bool fiveSixFive(const BITMAPINFOHEADER& header, const RGBQUAD* colors) {
+  if (header.biBitCount != 16 || header.biCompression != BI_BITFIELDS) {
+    return false;
+  }
+  DWORD masks[3];
+  std::memcpy(masks, colors, sizeof masks);
+  return masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F;
+}
+
+// 5-6-5 words as 0x00RRGGBB, each channel's bits replicated into the low
+// ones (31 is 255, as Wine converts too).
+void replicateFiveSixFive(std::uint32_t* target, const std::uint16_t* source, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t pixel = source[i];
+    const std::uint32_t red = ((pixel >> 8) & 0xF8) | (pixel >> 13);
+    const std::uint32_t green = ((pixel >> 3) & 0xFC) | ((pixel >> 9) & 0x03);
+    const std::uint32_t blue = ((pixel << 3) & 0xF8) | ((pixel >> 2) & 0x07);
+    target[i] = (red << 16) | (green << 8) | blue;
+  }
+}
+
 // The screen span [first, end) that a window offset plus a start and a length
 // cover, inside [low, high); in 64 bits, so that no argument can overflow.
 void span(long long origin, long long start, long long length, int low, int high, int& first, int& end) {
@@ -197,9 +221,12 @@ int WINAPI SetDIBitsToDevice(HDC context, int xDest, int yDest, DWORD width, DWO
                              UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) {
   Window* window = windowOf(context);
   Display* display = openDisplay();
-  if (window == nullptr || display == nullptr || bits == nullptr || info == nullptr ||
-      info->bmiHeader.biBitCount != 32 || info->bmiHeader.biCompression != BI_RGB || usage != DIB_RGB_COLORS ||
+  if (window == nullptr || display == nullptr || bits == nullptr || info == nullptr || usage != DIB_RGB_COLORS ||
       info->bmiHeader.biWidth <= 0 || info->bmiHeader.biHeight == 0) {
+    return 0;
+  }
+  const bool words = fiveSixFive(info->bmiHeader, info->bmiColors);
+  if (!words && (info->bmiHeader.biBitCount != 32 || info->bmiHeader.biCompression != BI_RGB)) {
     return 0;
   }
   const long long imageWidth = info->bmiHeader.biWidth;
@@ -230,7 +257,9 @@ int WINAPI SetDIBitsToDevice(HDC context, int xDest, int yDest, DWORD width, DWO
   Area whole{};
   span(shiftX, columnFirst, columnEnd - columnFirst, visible.left, visible.right, whole.left, whole.right);
   span(shiftY, rowFirst, rowEnd - rowFirst, visible.top, visible.bottom, whole.top, whole.bottom);
-  const auto* pixels = static_cast<const std::uint32_t*>(bits);
+  // Rows of 32-bit pixels are a whole number of words; rows of 16-bit ones
+  // are padded to one.
+  const long long rowWords = words ? (imageWidth + 1) / 2 : imageWidth;
   for (const Area& part : drawableParts(*window, whole)) {
     if (part.left >= part.right || part.top >= part.bottom) {
       continue;
@@ -239,9 +268,15 @@ int WINAPI SetDIBitsToDevice(HDC context, int xDest, int yDest, DWORD width, DWO
     for (int y = part.top; y < part.bottom; ++y) {
       const long long line = y - shiftY;
       const long long memoryRow = topDown ? line : lineCount - 1 - line;
-      copyWithoutTopByte(target.pixels + static_cast<std::size_t>(y) * target.pitch + part.left,
-                         pixels + memoryRow * imageWidth + (part.left - shiftX),
-                         static_cast<std::size_t>(part.right - part.left));
+      std::uint32_t* targetRow = target.pixels + static_cast<std::size_t>(y) * target.pitch + part.left;
+      const std::size_t count = static_cast<std::size_t>(part.right - part.left);
+      const long long column = part.left - shiftX;
+      if (words) {
+        replicateFiveSixFive(targetRow, static_cast<const std::uint16_t*>(bits) + memoryRow * rowWords * 2 + column,
+                             count);
+      } else {
+        copyWithoutTopByte(targetRow, static_cast<const std::uint32_t*>(bits) + memoryRow * rowWords + column, count);
+      }
     }
   }
   return static_cast<int>(lineCount);
@@ -345,6 +380,26 @@ int WINAPI GetClipBox(HDC context, RECT* box) {
     return NULLREGION;
   }
   return count == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+// The window pixel at client (x, y) as 0x00BBGGRR, or CLR_INVALID where
+// drawing through the context could not reach.
+COLORREF WINAPI GetPixel(HDC context, int x, int y) {
+  Window* window = windowOf(context);
+  Display* display = openDisplay();
+  if (window == nullptr || display == nullptr) {
+    return CLR_INVALID;
+  }
+  const Display::Memory memory = display->screenMemory();
+  const long long screenX = static_cast<long long>(window->rect.left) + x;
+  const long long screenY = static_cast<long long>(window->rect.top) + y;
+  const Area visible = visibleArea(*window, *display);
+  if (memory.pixels == nullptr || screenX < visible.left || screenX >= visible.right || screenY < visible.top ||
+      screenY >= visible.bottom) {
+    return CLR_INVALID;
+  }
+  const std::uint32_t pixel = memory.pixels[static_cast<std::size_t>(screenY) * memory.pitch + screenX];
+  return (pixel >> 16 & 0xFF) | (pixel & 0xFF00) | (pixel & 0xFF) << 16;
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {

@@ -13,6 +13,7 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef std::uint16_t WORD;
 typedef std::uint32_t DWORD;
+typedef DWORD COLORREF;  // 0x00BBGGRR
 typedef std::int32_t LONG;
 typedef std::uint32_t UINT;
 typedef std::uint16_t ATOM;
@@ -279,6 +280,8 @@ typedef struct tagBITMAPINFO {
 
 // GDI.
 #define BI_RGB 0
+#define BI_BITFIELDS 3
+#define CLR_INVALID 0xFFFFFFFF
 #define DIB_RGB_COLORS 0
 #define BLACKNESS 0x00000042
 
@@ -362,6 +365,7 @@ BOOL WINAPI PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD bytes, const RGNDATA* data);
 int WINAPI SelectClipRgn(HDC dc, HRGN region);
 int WINAPI GetClipBox(HDC dc, RECT* box);
+COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
 
 }  // extern "C"
