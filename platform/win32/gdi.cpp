@@ -62,9 +62,26 @@ bool fiveSixFive(const BITMAPINFOHEADER& header, const RGBQUAD* colors) {
 }
 
 // 5-6-5 words as 0x00RRGGBB, each channel's bits replicated into the low
-// ones (31 is 255, as Wine converts too).
+// ones (31 is 255, as Wine converts too): eight at a time in the compiler's
+// vector types where the processor has a vector unit (without one they would
+// be taken apart lane by lane), the rest one by one.
 void replicateFiveSixFive(std::uint32_t* target, const std::uint16_t* source, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
+  std::size_t i = 0;
+#if !defined(__i386__) || defined(__SSE2__)
+  typedef std::uint16_t Words __attribute__((vector_size(16)));
+  typedef std::uint32_t Pixels __attribute__((vector_size(32)));
+  for (; i + 8 <= count; i += 8) {
+    Words words;
+    std::memcpy(&words, source + i, sizeof words);
+    const Pixels pixel = __builtin_convertvector(words, Pixels);
+    const Pixels red = ((pixel >> 8) & 0xF8) | (pixel >> 13);
+    const Pixels green = ((pixel >> 3) & 0xFC) | ((pixel >> 9) & 0x03);
+    const Pixels blue = ((pixel << 3) & 0xF8) | ((pixel >> 2) & 0x07);
+    const Pixels result = (red << 16) | (green << 8) | blue;
+    std::memcpy(target + i, &result, sizeof result);
+  }
+#endif
+  for (; i < count; ++i) {
     const std::uint32_t pixel = source[i];
     const std::uint32_t red = ((pixel >> 8) & 0xF8) | (pixel >> 13);
     const std::uint32_t green = ((pixel >> 3) & 0xFC) | ((pixel >> 9) & 0x03);
