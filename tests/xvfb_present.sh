@@ -156,6 +156,55 @@ kill -TERM "$pid"
 wait "$pid"
 pid=
 
+# Drawn at the screen's own resolution (SOFTGLIDE_RESOLUTION=native), the
+# 4:3 picture on a 1920x1080 screen is a 1440x1080 grid at (240, 0), shown
+# 1:1: the screenshot of that rectangle must be, pixel for pixel, the frame
+# the capture tool writes for the same swap on a 1920x1080 headless screen.
+# The saver is stopped for the shot; which swap it shows is found by its
+# frame log's hash (the log itself is written in blocks, so its last line
+# lags), then that frame is captured and compared whole.
+capture=$(dirname "$saver")/../tools/lumvane-capture
+if [[ -x $capture ]]; then
+  stop_xvfb
+  start_xvfb -screen 0 1920x1080x24 || { echo "FAIL: Xvfb did not start"; exit 1; }
+  case="native resolution on 1920x1080"
+  echo "== $case"
+  SOFTGLIDE_RESOLUTION=native "$saver" /s 2>"$work/stderr" &
+  pid=$!
+  if wait_window; then
+    sleep 2
+    kill -STOP "$pid"
+    sleep 0.5
+    shot=$work/screen.png
+    import -window root "$shot" || fail "no screenshot"
+    kill -CONT "$pid"
+    kill -TERM "$pid"
+    wait "$pid"
+    pid=
+    hash=$(convert "$shot" -crop 1440x1080+240+0 +repage ppm:- | python3 "$(dirname "$0")/lib/picture_hash.py")
+    FX_GLIDE_SWAPINTERVAL=0 SOFTGLIDE_RESOLUTION=native SOFTGLIDE_FRAMES=$work/frames.log "$capture" \
+      --out "$work/frames" --screen 1920x1080 --frames 600 --end-after 600 >/dev/null 2>&1
+    frame=$(grep -m1 " $hash\$" "$work/frames.log" | cut -d' ' -f1)
+    if [[ -z $frame ]]; then
+      fail "the screen shows no frame of the capture's first 600 (its hash: $hash)"
+    else
+      FX_GLIDE_SWAPINTERVAL=0 SOFTGLIDE_RESOLUTION=native "$capture" --out "$work/frames" --screen 1920x1080 \
+        --frames "$frame" --end-after "$frame" >/dev/null 2>&1
+      convert "$shot" -crop 1440x1080+240+0 +repage "$work/picture.png"
+      differing=$(compare -metric AE "$work/picture.png" "$work/frames/frame-$(printf %06d "$frame").png" null: 2>&1)
+      if [[ $differing == 0 ]]; then
+        echo "ok: $case: the screen shows the capture's frame $frame, pixel for pixel"
+      else
+        fail "the screen and the capture's frame $frame differ in $differing pixels"
+      fi
+    fi
+    black "240x1080+0+0" && black "240x1080+1680+0" || fail "the bars beside the picture are not black"
+  else
+    fail "no window"
+    kill -TERM "$pid"; wait "$pid"; pid=
+  fi
+fi
+
 # Keys X names but SDL does not end it with their Windows codes: VK_SELECT
 # 41, VK_EXECUTE 43. Xvfb's keyboard has neither: xdotool lends each a spare
 # key code for the press and takes it back right after, at times before the
