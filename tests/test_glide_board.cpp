@@ -434,9 +434,12 @@ TEST(Present, ChangedPartsShowTheSameAsWholePresents) {
       setenv("SOFTGLIDE_RESOLUTION", grid.resolution, 1);
       setenv("SOFTGLIDE_SCALE", grid.mode, 1);
       win32::useHeadlessDisplay(grid.width, grid.height);
-      drawRandomFramesAndCompare(grid.width, grid.height, 24, grid.mode);
+      // Frames by the screen's size, as above, but at least four.
+      const auto frames = [](int width, int height) { return std::clamp(12'000'000 / (width * height), 4, 24); };
+      drawRandomFramesAndCompare(grid.width, grid.height, frames(grid.width, grid.height), grid.mode);
       win32::headless::resizeScreen(grid.width / 2 + 7, grid.height / 2 + 3);
-      drawRandomFramesAndCompare(grid.width / 2 + 7, grid.height / 2 + 3, 24, grid.mode);
+      drawRandomFramesAndCompare(grid.width / 2 + 7, grid.height / 2 + 3,
+                                 frames(grid.width / 2 + 7, grid.height / 2 + 3), grid.mode);
       const softglide::PictureSize size = softglide::frontBufferSize();
       reportFact("grid", std::to_string(size.width) + "x" + std::to_string(size.height));
     });
