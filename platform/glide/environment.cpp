@@ -1,6 +1,7 @@
-// The board's environment switches, parsed strictly: a value that means
-// nothing documented is reported once and ignored, never half-read (atoi
-// turned "abc" into 0 and 2^31-1 into a year-long swap).
+// The board's switches, from the environment or the settings file beside
+// the DLL (settings.h), parsed strictly: a value that means nothing
+// documented is reported once and ignored, never half-read (atoi turned
+// "abc" into 0 and 2^31-1 into a year-long swap).
 #include "environment.h"
 
 #include <cmath>
@@ -11,84 +12,90 @@
 #include <string>
 #include <utility>
 
+#include "settings.h"
 #include "softglide.h"
 
 namespace softglide::detail {
 namespace {
 
+// The settings file, read at the first switch the process reads: a
+// program's folder and its DLL do not move while it runs.
+struct SettingsFile {
+  bool read = false;
+  std::string path;
+  Settings settings;
+};
+SettingsFile settingsFile;
+
+const SettingsFile& readSettingsFile() {
+  if (!settingsFile.read) {
+    settingsFile.read = true;
+    settingsFile.path = settingsFilePath().value_or("");
+    if (!settingsFile.path.empty()) {
+      settingsFile.settings = loadSettings(settingsFile.path);
+    }
+    if (!settingsFile.settings.problem.empty()) {
+      std::fprintf(stderr, "softglide: %s: %s\n", settingsFile.path.c_str(), settingsFile.settings.problem.c_str());
+      std::fflush(stderr);
+    }
+  }
+  return settingsFile;
+}
+
 // One line per variable and value, however often and in whatever order the
 // variables are read (each time a board opens).
-void reportIgnored(const char* name, const char* value, const char* accepted) {
+void reportIgnored(const SwitchText& text, const char* name, const char* accepted) {
   static std::set<std::string> reported;
-  if (!reported.insert(std::string(name) + '=' + value).second) {
+  if (!reported.insert(std::string(name) + '=' + text.value).second) {
     return;
   }
-  std::fprintf(stderr, "softglide: %s=\"%s\" ignored: %s\n", name, value, accepted);
+  std::fprintf(stderr, "softglide: %s%s=\"%s\" ignored: %s\n", text.origin.c_str(), name, text.value, accepted);
   std::fflush(stderr);
 }
 
-// A switch from the environment; any value but unset, empty, "0" or "1" is
-// reported, saying what "1" does, and leaves the switch off.
+// A switch; any value but unset, empty, "0" or "1" is reported, saying what
+// "1" does, and leaves the switch off.
 bool readSwitch(const char* name, const char* whatOneDoes) {
-  const char* value = std::getenv(name);
-  const std::optional<bool> on = parseSwitch(value);
+  const SwitchText text = switchText(name);
+  const std::optional<bool> on = parseSwitch(text.value);
   if (!on) {
-    reportIgnored(name, value, (std::string("only 1 ") + whatOneDoes).c_str());
+    reportIgnored(text, name, (std::string("only 1 ") + whatOneDoes).c_str());
   }
   return on.value_or(false);
 }
 
-std::optional<int> swapIntervalOverride() {
-  const char* value = std::getenv("FX_GLIDE_SWAPINTERVAL");
-  if (value == nullptr || value[0] == '\0') {
-    return std::nullopt;
+// Unset or empty: fallback; a value that parse refuses is reported, saying
+// what is accepted, and is fallback too.
+template <typename Value, typename Parse>
+Value readValue(const char* name, Parse parse, Value fallback, const char* accepted) {
+  const SwitchText text = switchText(name);
+  if (text.value == nullptr || text.value[0] == '\0') {
+    return fallback;
   }
-  const std::optional<int> interval = parseSwapInterval(value);
-  if (!interval) {
-    reportIgnored("FX_GLIDE_SWAPINTERVAL", value, "not a whole number from 0 to 60");
-  }
-  return interval;
-}
-
-double outputGamma() {
-  const char* value = std::getenv("SST_GAMMA");
-  if (value == nullptr || value[0] == '\0') {
-    return 1.0;
-  }
-  const std::optional<double> gamma = parseGamma(value);
-  if (!gamma) {
-    reportIgnored("SST_GAMMA", value, "not a positive decimal number");
-  }
-  return gamma.value_or(1.0);
-}
-
-// Unset or empty: the default, the 4:3 picture.
-ScaleMode scaleMode() {
-  const char* value = std::getenv("SOFTGLIDE_SCALE");
-  if (value == nullptr || value[0] == '\0') {
-    return ScaleMode::aspect;
-  }
-  const std::optional<ScaleMode> scale = parseScale(value);
-  if (!scale) {
-    reportIgnored("SOFTGLIDE_SCALE", value, "not aspect, integer or fill");
-  }
-  return scale.value_or(ScaleMode::aspect);
-}
-
-// Unset or empty: the default, the card's 640x480.
-Resolution resolution() {
-  const char* value = std::getenv("SOFTGLIDE_RESOLUTION");
-  if (value == nullptr || value[0] == '\0') {
-    return {};
-  }
-  const std::optional<Resolution> parsed = parseResolution(value);
+  const auto parsed = parse(text.value);
   if (!parsed) {
-    reportIgnored("SOFTGLIDE_RESOLUTION", value, "not 640x480, 2x to 8x or native");
+    reportIgnored(text, name, accepted);
   }
-  return parsed.value_or(Resolution{});
+  return parsed ? Value(*parsed) : fallback;
 }
 
 }  // namespace
+
+SwitchText switchText(const char* name, const Settings& file, const std::string& settingsPath) {
+  const char* environment = std::getenv(name);
+  if (environment != nullptr && environment[0] != '\0') {
+    return {environment, ""};
+  }
+  if (const SettingsLine* line = findSetting(file, name)) {
+    return {line->value.c_str(), settingsPath + " line " + std::to_string(line->line) + ": "};
+  }
+  return {environment, ""};
+}
+
+SwitchText switchText(const char* name) {
+  const SettingsFile& file = readSettingsFile();
+  return switchText(name, file.settings, file.path);
+}
 
 bool avx2Refused() {
   return readSwitch("SOFTGLIDE_NO_AVX2", "keeps the board from AVX2");
@@ -191,7 +198,13 @@ bool boardHidden() {
 }
 
 Switches readSwitches() {
-  return {detail::swapIntervalOverride(), detail::outputGamma(), detail::scaleMode(), detail::resolution()};
+  using detail::readValue;
+  // Unset or empty: no override, gamma 1, the 4:3 picture, the card's 640x480.
+  return {readValue<std::optional<int>>("FX_GLIDE_SWAPINTERVAL", parseSwapInterval, std::nullopt,
+                                        "not a whole number from 0 to 60"),
+          readValue("SST_GAMMA", parseGamma, 1.0, "not a positive decimal number"),
+          readValue("SOFTGLIDE_SCALE", parseScale, ScaleMode::aspect, "not aspect, integer or fill"),
+          readValue("SOFTGLIDE_RESOLUTION", parseResolution, Resolution{}, "not 640x480, 2x to 8x or native")};
 }
 
 }  // namespace softglide
