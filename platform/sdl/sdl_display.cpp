@@ -97,7 +97,7 @@ class SdlDisplay final : public Display {
     if (drivers != nullptr) {
       SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers);
     }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (!startVideo(drivers != nullptr)) {
       // The session names a display that SDL could not start on: said why.
       if (drivers != nullptr) {
         std::fprintf(stderr, "win32: cannot open the display: %s\n", SDL_GetError());
@@ -236,6 +236,22 @@ class SdlDisplay final : public Display {
   }
 
  private:
+  // SDL's video subsystem. A display server that is there may refuse a
+  // connection now and then while busy (Xvfb does, one in fifty on a loaded
+  // machine): where the session names a display, a failed start is tried
+  // again four times, a tenth of a second apart.
+  static bool startVideo(bool displayNamed) {
+    for (int attempt = 0;; ++attempt) {
+      if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+        return true;
+      }
+      if (!displayNamed || attempt == 4) {
+        return false;
+      }
+      SDL_Delay(100);
+    }
+  }
+
   // The foreign window is checked before it gets here; if it has gone since,
   // the X error ends the process (see adoptingWindow).
   bool adoptForeignWindow() {

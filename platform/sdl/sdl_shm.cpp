@@ -153,7 +153,7 @@ std::unique_ptr<SharedScreen> SharedScreen::open(SDL_Window* window) {
   if (lostDisplay() || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
     return nullptr;
   }
-  ::Display* display = XOpenDisplay(DisplayString(info.info.x11.display));
+  ::Display* display = openXDisplay(DisplayString(info.info.x11.display));
   if (display == nullptr) {
     return nullptr;
   }

@@ -401,6 +401,18 @@ int endWhenWindowIsGone(::Display*, XErrorEvent* error) {
 
 }  // namespace
 
+::Display* openXDisplay(const char* name) {
+  for (int attempt = 0;; ++attempt) {
+    if (::Display* display = XOpenDisplay(name)) {
+      return display;
+    }
+    if (attempt == 4) {
+      return nullptr;
+    }
+    usleep(100'000);
+  }
+}
+
 std::uint32_t checkForeignWindow(std::uint32_t window, std::string& problem) {
   const char* name = std::getenv("DISPLAY");
   if (name == nullptr || *name == '\0') {
@@ -408,7 +420,7 @@ std::uint32_t checkForeignWindow(std::uint32_t window, std::string& problem) {
     return window;
   }
   const std::string displayName = name;
-  ::Display* connection = XOpenDisplay(nullptr);
+  ::Display* connection = openXDisplay(nullptr);
   if (connection == nullptr) {
     problem = "cannot open the X display '" + displayName + "'";
     return window;

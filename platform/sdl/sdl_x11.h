@@ -13,7 +13,14 @@
 
 #include "win32/driver.h"
 
+struct _XDisplay;  // Xlib's Display
+
 namespace win32::sdl {
+
+// A connection of its own to the X display named (null: DISPLAY's), or null.
+// A busy server refuses a connection now and then (Xvfb does, one in fifty on
+// a loaded machine): it is tried five times, a tenth of a second apart.
+::_XDisplay* openXDisplay(const char* name);
 
 // SDL's video driver is X11.
 bool onX11();
