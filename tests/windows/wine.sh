@@ -182,6 +182,53 @@ case $scenario in
     (( lines >= 700 )) || fail "$lines swaps logged"
     echo "ok: $lines swaps logged in $out${2:+ ($2)}"
     ;;
+  centre)
+    # Each window pixel shows the picture pixel under its centre. The saver
+    # runs on a screen of the given size (an X server of its own, and so a
+    # wineserver started on it), pacing off, and is stopped (SIGSTOP) once
+    # its frame log holds 300 swaps (it is flushed every 60; by then the
+    # presents are the flight's changed runs). The screen then shows a frame
+    # from about 299 on, which no present changes any more; centre_rule.py
+    # compares it with the capture tool's frames 298 to 350, scaled by the
+    # rule, and one must match in every window pixel.
+    # Usage: centre aspect|fill WIDTHxHEIGHT CAPTURE
+    mode=$1 size=$2 capture=$3
+    [[ -x $capture ]] || fail "no capture tool $capture"
+    shot=$work/centre-$mode-$size.png
+    frames=$work/centre-frames
+    rm -rf "$frames" "$shot"
+    FX_GLIDE_SWAPINTERVAL=0 "$capture" --out "$frames" --frames 298-350 --end-after 351 >/dev/null ||
+      fail "the capture tool failed"
+    timeout 20 "$WINESERVER" -k >/dev/null 2>&1
+    XVFB_LOG=$work/xvfb-$size.log start_xvfb -screen 0 "${size}x24" || fail "no X server of $size"
+    log=$work/centre-frames.log
+    rm -f "$log"
+    export FX_GLIDE_SWAPINTERVAL=0 SOFTGLIDE_FRAMES=$log SOFTGLIDE_SCALE=$mode
+    start /s
+    pid= lines=()
+    for _ in $(seq 1 300); do
+      [[ -z $pid ]] && pid=$(pgrep -P "$(cat "$work/saver.pid")" | head -1)
+      if [[ -n $pid && -f $log ]]; then
+        mapfile -t lines <"$log"
+        (( ${#lines[@]} >= 300 )) && break
+      fi
+      running || break
+      sleep 0.01
+    done
+    [[ -n $pid ]] && running && kill -STOP "$pid"
+    swaps=${#lines[@]}
+    (( swaps >= 300 )) && import -window root "$shot"
+    [[ -n $pid ]] && kill -CONT "$pid"
+    stop
+    timeout 20 "$WINESERVER" -k >/dev/null 2>&1
+    stop_xvfb
+    (( swaps >= 300 )) || fail "$swaps swaps logged on the $size screen"
+    [[ -f $shot ]] || fail "no screenshot"
+    result=$(python3 "$(dirname "$0")/centre_rule.py" "$shot" "$frames"/*.png) ||
+      fail "$mode at $size: no frame shown by the centre rule; the closest, $(basename "${result%% *}"), differs in $(cut -d' ' -f2 <<<"$result") of $(cut -d' ' -f3 <<<"$result") window pixels"
+    rm -rf "$frames"
+    echo "ok: $mode at $size: every window pixel of $(cut -d' ' -f3 <<<"$result") shows the picture pixel under its centre ($(basename "${result%% *}"))"
+    ;;
   cpu)
     # Not a check: the saver's CPU use at 60 Hz, paced as shipped, over
     # SECONDS (20 by default) after two seconds of start-up, in percent of
