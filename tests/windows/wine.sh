@@ -232,7 +232,7 @@ case $scenario in
   cpu)
     # Not a check: the saver's CPU use at 60 Hz, paced as shipped, over
     # SECONDS (20 by default) after two seconds of start-up, in percent of
-    # one core. Usage: cpu [SECONDS]
+    # one core, and its X server's and wineserver's. Usage: cpu [SECONDS]
     seconds=${1:-20}
     ticks=$(getconf CLK_TCK)
     start /s
@@ -240,14 +240,24 @@ case $scenario in
     sleep 2
     pid=$(pgrep -P "$(cat "$work/saver.pid")" | head -1)
     [[ -n $pid ]] || { stop; fail "no saver process"; }
-    t0=$(awk '{print $14 + $15}' "/proc/$pid/stat"); w0=$(date +%s.%N)
+    # Beside it, what it costs the X server and this prefix's wineserver.
+    server=$(cat "$work/xvfb.pid")
+    wineserver=
+    for candidate in $(pgrep wineserver); do
+      tr '\0' '\n' 2>/dev/null <"/proc/$candidate/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && wineserver=$candidate
+    done
+    [[ -n $wineserver ]] || { stop; fail "no wineserver of $WINEPREFIX"; }
+    ticks_of() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+    t0=$(ticks_of "$pid"); x0=$(ticks_of "$server"); s0=$(ticks_of "$wineserver"); w0=$(date +%s.%N)
     sleep "$seconds"
-    t1=$(awk '{print $14 + $15}' "/proc/$pid/stat"); w1=$(date +%s.%N)
+    t1=$(ticks_of "$pid"); x1=$(ticks_of "$server"); s1=$(ticks_of "$wineserver"); w1=$(date +%s.%N)
     running || fail "the saver ended during the measurement"
     stop
-    awk -v a="$arch" -v t0="$t0" -v t1="$t1" -v w0="$w0" -v w1="$w1" -v hz="$ticks" 'BEGIN {
-      printf "%s saver CPU use at 60 Hz under Wine, 1280x800 screen: %.1f%% of one core (%.2f CPU s over %.1f s)\n",
-        a, 100 * (t1 - t0) / hz / (w1 - w0), (t1 - t0) / hz, w1 - w0 }'
+    awk -v a="$arch" -v t0="$t0" -v t1="$t1" -v x0="$x0" -v x1="$x1" -v s0="$s0" -v s1="$s1" -v w0="$w0" -v w1="$w1" \
+      -v hz="$ticks" 'BEGIN {
+      share = 100 / hz / (w1 - w0)
+      printf "%s saver CPU use at 60 Hz under Wine, 1280x800 screen: %.1f%% of one core (%.2f CPU s over %.1f s); its X server %.1f%%, wineserver %.1f%%\n",
+        a, (t1 - t0) * share, (t1 - t0) / hz, w1 - w0, (x1 - x0) * share, (s1 - s0) * share }'
     ;;
   *)
     fail "unknown scenario $scenario"
