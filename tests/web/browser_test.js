@@ -170,6 +170,12 @@ async function main() {
             `${count} frames in the page, ${hostFrames.length} native` +
             (firstDifference >= 0 ? `; first difference at line ${firstDifference + 1}: ` +
              `${frames[firstDifference]} vs ${hostFrames[firstDifference]}` : ''));
+      // By now it flies, and each present draws only the rectangles that
+      // changed into the canvas: a pixel left stale anywhere shows here.
+      const { canvas, logged } = await canvasAgainstFrameLog(page);
+      check('unpaced: in the flight the canvas shows the last logged frame exactly',
+            Number(logged.split(' ')[0]) >= 700 && logged.endsWith(' ' + canvas),
+            `canvas ${canvas}, last logged "${logged}"`);
       await page.close();
     }
 

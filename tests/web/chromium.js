@@ -174,8 +174,9 @@ async function startServer(directory) {
 // it (no frame log): in the opening (noise field and stars, seconds 1 to 4)
 // and in the flight (seconds 5.5 to 7.5). Each phase gives the page's own
 // counter (busyMilliseconds a frame, canvasMilliseconds of it in
-// putImageData), Chromium's time in the page's main-thread tasks (DevTools'
-// TaskDuration, taskMilliseconds a frame) and the frames counted.
+// putImageData, which drew parts rectangles of pixels pixels; pages that
+// count no parts give NaN), Chromium's time in the page's main-thread tasks
+// (DevTools' TaskDuration, taskMilliseconds a frame) and the frames counted.
 async function measureFrameCost(page) {
   await page.send('Performance.enable');
   await page.waitFor('window.lumvaneFrameCost && window.lumvaneFrameCost.turns > 0', 10000);
@@ -190,7 +191,8 @@ async function measureFrameCost(page) {
     const turns = Math.max(frames, 1);
     const perFrame = (name) => (last[name] - first[name]) / turns;
     return { busyMilliseconds: perFrame('busyMilliseconds'), taskMilliseconds: perFrame('taskSeconds') * 1000,
-             canvasMilliseconds: perFrame('canvasMilliseconds'), frames };
+             canvasMilliseconds: perFrame('canvasMilliseconds'), parts: perFrame('parts'), pixels: perFrame('pixels'),
+             frames };
   };
   await sleep(1000);
   const openingStart = await sample();
