@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstring>
 
+#include "canvas_parts.h"
 #include "web_display.h"
 #include "win32/driver.h"
 
@@ -54,23 +54,6 @@ constexpr DWORD pollMilliseconds = 10;
 constexpr int recordWords = 3;
 constexpr UINT keyRecord = 0x100;
 
-// 0x00RRGGBB words as the canvas's bytes R, G, B, A (opaque), two at a time
-// in a 64-bit word, which WebAssembly has instructions for.
-void toCanvasOrder(std::uint32_t* target, const std::uint32_t* source, std::size_t count) {
-  std::size_t i = 0;
-  for (; i + 2 <= count; i += 2) {
-    std::uint64_t pair;
-    std::memcpy(&pair, source + i, sizeof pair);
-    pair = 0xFF000000FF000000ull | (pair & 0x0000FF000000FF00ull) | (pair >> 16 & 0x000000FF000000FFull) |
-           (pair & 0x000000FF000000FFull) << 16;
-    std::memcpy(target + i, &pair, sizeof pair);
-  }
-  if (i < count) {
-    const std::uint32_t pixel = source[i];
-    target[i] = 0xFF000000u | (pixel & 0x0000FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
-  }
-}
-
 class WebDisplay final : public Display {
  public:
   bool open() override {
@@ -100,27 +83,19 @@ class WebDisplay final : public Display {
 
   Memory screenMemory() override { return {screen_.data(), static_cast<std::size_t>(screenWidth)}; }
 
-  // The canvas takes bytes R, G, B, A: each changed rectangle, held inside
-  // the screen, is converted to that order and drawn by itself, one
-  // putImageData each (a flight frame brings about 270 of 30,000 pixels;
-  // joining nearby ones where that took in fewer pixels than a call costs
-  // measured no cheaper in headless Chromium). The browser shows them once
-  // the page has its turn, which a program that never sleeps (pacing off)
-  // gets here.
+  // The canvas takes bytes R, G, B, A: the changed rectangles, nearby ones
+  // joined (canvas_parts.h), are converted to that order and drawn, one
+  // putImageData each. The browser shows them once the page has its turn,
+  // which a program that never sleeps (pacing off) gets here.
   bool present(const std::vector<RECT>& changedParts) override {
+    gatherCanvasParts(changedParts, screenWidth, screenHeight, parts_);
     boxes_.clear();
-    for (const RECT& part : changedParts) {
-      const int left = std::clamp<int>(part.left, 0, screenWidth);
-      const int top = std::clamp<int>(part.top, 0, screenHeight);
-      const int right = std::clamp<int>(part.right, left, screenWidth);
-      const int bottom = std::clamp<int>(part.bottom, top, screenHeight);
-      if (left < right && top < bottom) {
-        convert(left, top, right, bottom);
-        boxes_.insert(boxes_.end(), {left, top, right, bottom});
-      }
+    for (const RECT& part : parts_) {
+      convert(part);
+      boxes_.insert(boxes_.end(), {part.left, part.top, part.right, part.bottom});
     }
-    if (!boxes_.empty()) {
-      lumvane_page_present(page_.data(), boxes_.data(), static_cast<int>(boxes_.size() / 4));
+    if (!parts_.empty()) {
+      lumvane_page_present(page_.data(), boxes_.data(), static_cast<int>(parts_.size()));
     }
     if (emscripten_get_now() - lumvane_page_turn_started() > longestTurnMilliseconds) {
       Sleep(0);
@@ -166,18 +141,22 @@ class WebDisplay final : public Display {
     }
   }
 
-  // The screen's 0x00RRGGBB in the canvas's byte order, inside the box.
-  void convert(int left, int top, int right, int bottom) {
-    for (int y = top; y < bottom; ++y) {
+  // The screen's 0x00RRGGBB in the canvas's byte order, inside the part.
+  void convert(const RECT& part) {
+    for (LONG y = part.top; y < part.bottom; ++y) {
       const std::size_t row = static_cast<std::size_t>(y) * screenWidth;
-      toCanvasOrder(page_.data() + row + left, screen_.data() + row + left, static_cast<std::size_t>(right - left));
+      for (LONG x = part.left; x < part.right; ++x) {
+        const std::uint32_t pixel = screen_[row + x];
+        page_[row + x] = 0xFF000000u | (pixel & 0x0000FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
+      }
     }
   }
 
   bool opened_ = false;
   std::vector<std::uint32_t> screen_;  // 0x00RRGGBB, as GDI draws
   std::vector<std::uint32_t> page_;    // bytes R, G, B, A, as the canvas takes them
-  std::vector<std::int32_t> boxes_;    // what a present draws: left, top, right, bottom each
+  std::vector<RECT> parts_;            // what a present draws into the canvas
+  std::vector<std::int32_t> boxes_;    // the same for the page: left, top, right, bottom each
 };
 
 }  // namespace
