@@ -44,6 +44,10 @@ focus() { xdotool windowfocus --sync "$1" >/dev/null 2>&1; }
 
 case $scenario in
   setup)
+    # A server and wineserver left by an earlier setup of WORK (by hand,
+    # without cleanup) are ended first, not left running.
+    [[ -f $work/xvfb.pid ]] && kill "$(cat "$work/xvfb.pid")" 2>/dev/null
+    [[ -d $work/prefix ]] && timeout 20 "$WINESERVER" -k >/dev/null 2>&1
     rm -rf "$work"
     mkdir -p "$work"
     # 16:10, so that the 4:3 picture has bars beside it.
