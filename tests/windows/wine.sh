@@ -209,8 +209,11 @@ case $scenario in
     rm -f "$log"
     export FX_GLIDE_SWAPINTERVAL=0 SOFTGLIDE_FRAMES=$log SOFTGLIDE_SCALE=$mode
     start /s
+    [[ -f $work/saver.pid ]] || { stop_xvfb; fail "the saver did not start (from $dist)"; }
     pid= lines=()
-    for _ in $(seq 1 300); do
+    # As long as a first window may take (window_wait), then some.
+    deadline=$((SECONDS + window_wait + 30))
+    while (( SECONDS < deadline )); do
       [[ -z $pid ]] && pid=$(pgrep -P "$(cat "$work/saver.pid")" | head -1)
       if [[ -n $pid && -f $log ]]; then
         mapfile -t lines <"$log"
@@ -226,7 +229,8 @@ case $scenario in
     stop
     timeout 20 "$WINESERVER" -k >/dev/null 2>&1
     stop_xvfb
-    (( swaps >= 300 )) || fail "$swaps swaps logged on the $size screen"
+    (( swaps >= 300 )) ||
+      fail "$swaps swaps logged on the $size screen; the saver's output: $(tail -3 "$work/saver.log" | tr '\n' ' ')"
     [[ -f $shot ]] || fail "no screenshot"
     result=$(python3 "$(dirname "$0")/centre_rule.py" "$shot" "$frames"/*.png) ||
       fail "$mode at $size: no frame shown by the centre rule; the closest, $(basename "${result%% *}"), differs in $(cut -d' ' -f2 <<<"$result") of $(cut -d' ' -f3 <<<"$result") window pixels"
