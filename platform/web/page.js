@@ -5,9 +5,10 @@
 // What the page shows the outside (tests use it):
 //   window.lumvaneFrames     the frame log ("N HASH" per swap) when SOFTGLIDE_FRAMES is set
 //   window.lumvaneExit       the exit code once the program has ended (undefined before)
-//   window.lumvaneFrameCost  {turns, busyMilliseconds, canvasMilliseconds}: the page's time
-//                            spent in the program (a paced frame is one turn) and, of that,
-//                            in drawing into the canvas, from performance.now()
+//   window.lumvaneFrameCost  {turns, busyMilliseconds, canvasMilliseconds, parts, pixels}: the
+//                            page's time spent in the program (a paced frame is one turn)
+//                            and, of that, in drawing into the canvas, from performance.now();
+//                            the putImageData calls made and the pixels they drew
 
 var lumvanePage = (function () {
   'use strict';
@@ -53,7 +54,7 @@ var lumvanePage = (function () {
     canvas: null, context: null, image: null, width: 0, height: 0, fullscreenAsked: false,
     boxOpen: false, turnStarted: 0, ended: false, scale: 'aspect',
   };
-  const cost = { turns: 0, busyMilliseconds: 0, canvasMilliseconds: 0 };
+  const cost = { turns: 0, busyMilliseconds: 0, canvasMilliseconds: 0, parts: 0, pixels: 0 };
   let lastMouse = { x: 0, y: 0 };
 
   function element(id, tag) {
@@ -251,15 +252,23 @@ var lumvanePage = (function () {
     },
 
     // The pixels are width x height words in the program's memory, bytes
-    // R, G, B, A; the memory may have grown (and moved) since the last call.
-    present(pixels, left, top, right, bottom) {
+    // R, G, B, A; the boxes are count x (left, top, right, bottom) words
+    // there, the parts to draw. The memory may have grown (and moved) since
+    // the last call.
+    present(pixels, boxes, count) {
       if (!state.image || state.image.data.buffer !== HEAPU8.buffer || state.image.pointer !== pixels) {
         const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, state.width * state.height * 4);
         state.image = new ImageData(bytes, state.width, state.height);
         state.image.pointer = pixels;
       }
       const started = performance.now();
-      state.context.putImageData(state.image, 0, 0, left, top, right - left, bottom - top);
+      for (let i = 0, word = boxes >> 2; i < count; ++i, word += 4) {
+        const left = HEAP32[word], top = HEAP32[word + 1], width = HEAP32[word + 2] - left;
+        const height = HEAP32[word + 3] - top;
+        state.context.putImageData(state.image, 0, 0, left, top, width, height);
+        cost.pixels += width * height;
+      }
+      cost.parts += count;
       cost.canvasMilliseconds += performance.now() - started;
     },
 

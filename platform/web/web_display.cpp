@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdio>
 
+#include "canvas_parts.h"
 #include "web_display.h"
 #include "win32/driver.h"
 
@@ -20,8 +21,8 @@ EM_JS(void, lumvane_page_show, (int shown, const char* title), {
   lumvanePage.show(shown !== 0, UTF8ToString(title));
 });
 EM_JS(void, lumvane_page_set_cursor, (int visible), { lumvanePage.setCursor(visible !== 0); });
-EM_JS(void, lumvane_page_present, (const void* pixels, int left, int top, int right, int bottom), {
-  lumvanePage.present(pixels, left, top, right, bottom);
+EM_JS(void, lumvane_page_present, (const void* pixels, const std::int32_t* boxes, int count), {
+  lumvanePage.present(pixels, boxes, count);
 });
 EM_JS(int, lumvane_page_take_input, (std::int32_t* records, int capacity), {
   return lumvanePage.takeInput(records, capacity);
@@ -82,24 +83,19 @@ class WebDisplay final : public Display {
 
   Memory screenMemory() override { return {screen_.data(), static_cast<std::size_t>(screenWidth)}; }
 
-  // The canvas takes bytes R, G, B, A: the changed part of the screen is
-  // converted to that order and drawn. The browser shows it once the page
-  // has its turn, which a program that never sleeps (pacing off) gets here.
+  // The canvas takes bytes R, G, B, A: the changed rectangles, nearby ones
+  // joined (canvas_parts.h), are converted to that order and drawn, one
+  // putImageData each. The browser shows them once the page has its turn,
+  // which a program that never sleeps (pacing off) gets here.
   bool present(const std::vector<RECT>& changedParts) override {
-    const RECT changed = boundingBox(changedParts);
-    const int left = std::clamp<int>(changed.left, 0, screenWidth);
-    const int top = std::clamp<int>(changed.top, 0, screenHeight);
-    const int right = std::clamp<int>(changed.right, left, screenWidth);
-    const int bottom = std::clamp<int>(changed.bottom, top, screenHeight);
-    if (left < right && top < bottom) {
-      for (int y = top; y < bottom; ++y) {
-        const std::size_t row = static_cast<std::size_t>(y) * screenWidth;
-        for (int x = left; x < right; ++x) {
-          const std::uint32_t pixel = screen_[row + x];
-          page_[row + x] = 0xFF000000u | (pixel & 0x0000FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
-        }
-      }
-      lumvane_page_present(page_.data(), left, top, right, bottom);
+    gatherCanvasParts(changedParts, screenWidth, screenHeight, parts_);
+    boxes_.clear();
+    for (const RECT& part : parts_) {
+      convert(part);
+      boxes_.insert(boxes_.end(), {part.left, part.top, part.right, part.bottom});
+    }
+    if (!parts_.empty()) {
+      lumvane_page_present(page_.data(), boxes_.data(), static_cast<int>(parts_.size()));
     }
     if (emscripten_get_now() - lumvane_page_turn_started() > longestTurnMilliseconds) {
       Sleep(0);
@@ -145,9 +141,22 @@ class WebDisplay final : public Display {
     }
   }
 
+  // The screen's 0x00RRGGBB in the canvas's byte order, inside the part.
+  void convert(const RECT& part) {
+    for (LONG y = part.top; y < part.bottom; ++y) {
+      const std::size_t row = static_cast<std::size_t>(y) * screenWidth;
+      for (LONG x = part.left; x < part.right; ++x) {
+        const std::uint32_t pixel = screen_[row + x];
+        page_[row + x] = 0xFF000000u | (pixel & 0x0000FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
+      }
+    }
+  }
+
   bool opened_ = false;
   std::vector<std::uint32_t> screen_;  // 0x00RRGGBB, as GDI draws
   std::vector<std::uint32_t> page_;    // bytes R, G, B, A, as the canvas takes them
+  std::vector<RECT> parts_;            // what a present draws into the canvas
+  std::vector<std::int32_t> boxes_;    // the same for the page: left, top, right, bottom each
 };
 
 }  // namespace

@@ -31,7 +31,7 @@ start_in() {
   shift
   rm -f "$work/exit" "$work/saver.pid"
   (
-    cd "$dir" || exit 1
+    cd "$dir" || { echo 1 >"$work/exit"; exit 1; }
     timeout 90 "$wine" "$@" >"$work/saver.log" 2>&1 &
     echo $! >"$work/saver.pid"
     wait $!

@@ -44,6 +44,10 @@ focus() { xdotool windowfocus --sync "$1" >/dev/null 2>&1; }
 
 case $scenario in
   setup)
+    # A server and wineserver left by an earlier setup of WORK (by hand,
+    # without cleanup) are ended first, not left running.
+    [[ -f $work/xvfb.pid ]] && kill "$(cat "$work/xvfb.pid")" 2>/dev/null
+    [[ -d $work/prefix ]] && timeout 20 "$WINESERVER" -k >/dev/null 2>&1
     rm -rf "$work"
     mkdir -p "$work"
     # 16:10, so that the 4:3 picture has bars beside it.
@@ -182,10 +186,61 @@ case $scenario in
     (( lines >= 700 )) || fail "$lines swaps logged"
     echo "ok: $lines swaps logged in $out${2:+ ($2)}"
     ;;
+  centre)
+    # Each window pixel shows the picture pixel under its centre. The saver
+    # runs on a screen of the given size (an X server of its own, and so a
+    # wineserver started on it), pacing off, and is stopped (SIGSTOP) once
+    # its frame log holds 300 swaps (it is flushed every 60; by then the
+    # presents are the flight's changed runs). The screen then shows a frame
+    # from about 299 on, which no present changes any more; centre_rule.py
+    # compares it with the capture tool's frames 298 to 350, scaled by the
+    # rule, and one must match in every window pixel.
+    # Usage: centre aspect|fill WIDTHxHEIGHT CAPTURE
+    mode=$1 size=$2 capture=$3
+    [[ -x $capture ]] || fail "no capture tool $capture"
+    shot=$work/centre-$mode-$size.png
+    frames=$work/centre-frames
+    rm -rf "$frames" "$shot"
+    FX_GLIDE_SWAPINTERVAL=0 "$capture" --out "$frames" --frames 298-350 --end-after 351 >/dev/null ||
+      fail "the capture tool failed"
+    timeout 20 "$WINESERVER" -k >/dev/null 2>&1
+    XVFB_LOG=$work/xvfb-$size.log start_xvfb -screen 0 "${size}x24" || fail "no X server of $size"
+    log=$work/centre-frames.log
+    rm -f "$log"
+    export FX_GLIDE_SWAPINTERVAL=0 SOFTGLIDE_FRAMES=$log SOFTGLIDE_SCALE=$mode
+    start /s
+    [[ -f $work/saver.pid ]] || { stop_xvfb; fail "the saver did not start (from $dist)"; }
+    pid= lines=()
+    # As long as a first window may take (window_wait), then some.
+    deadline=$((SECONDS + window_wait + 30))
+    while (( SECONDS < deadline )); do
+      [[ -z $pid ]] && pid=$(pgrep -P "$(cat "$work/saver.pid")" | head -1)
+      if [[ -n $pid && -f $log ]]; then
+        mapfile -t lines <"$log"
+        (( ${#lines[@]} >= 300 )) && break
+      fi
+      running || break
+      sleep 0.01
+    done
+    [[ -n $pid ]] && running && kill -STOP "$pid"
+    swaps=${#lines[@]}
+    (( swaps >= 300 )) && import -window root "$shot"
+    [[ -n $pid ]] && kill -CONT "$pid"
+    stop
+    timeout 20 "$WINESERVER" -k >/dev/null 2>&1
+    stop_xvfb
+    (( swaps >= 300 )) ||
+      fail "$swaps swaps logged on the $size screen; the saver's output: $(tail -3 "$work/saver.log" | tr '\n' ' ')"
+    [[ -f $shot ]] || fail "no screenshot"
+    result=$(python3 "$(dirname "$0")/centre_rule.py" "$shot" "$frames"/*.png) ||
+      fail "$mode at $size: no frame shown by the centre rule; the closest, $(basename "${result%% *}"), differs in $(cut -d' ' -f2 <<<"$result") of $(cut -d' ' -f3 <<<"$result") window pixels"
+    rm -rf "$frames"
+    echo "ok: $mode at $size: every window pixel of $(cut -d' ' -f3 <<<"$result") shows the picture pixel under its centre ($(basename "${result%% *}"))"
+    ;;
   cpu)
     # Not a check: the saver's CPU use at 60 Hz, paced as shipped, over
     # SECONDS (20 by default) after two seconds of start-up, in percent of
-    # one core. Usage: cpu [SECONDS]
+    # one core, and its X server's and wineserver's. Usage: cpu [SECONDS]
     seconds=${1:-20}
     ticks=$(getconf CLK_TCK)
     start /s
@@ -193,14 +248,24 @@ case $scenario in
     sleep 2
     pid=$(pgrep -P "$(cat "$work/saver.pid")" | head -1)
     [[ -n $pid ]] || { stop; fail "no saver process"; }
-    t0=$(awk '{print $14 + $15}' "/proc/$pid/stat"); w0=$(date +%s.%N)
+    # Beside it, what it costs the X server and this prefix's wineserver.
+    server=$(cat "$work/xvfb.pid")
+    wineserver=
+    for candidate in $(pgrep wineserver); do
+      tr '\0' '\n' 2>/dev/null <"/proc/$candidate/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && wineserver=$candidate
+    done
+    [[ -n $wineserver ]] || { stop; fail "no wineserver of $WINEPREFIX"; }
+    ticks_of() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+    t0=$(ticks_of "$pid"); x0=$(ticks_of "$server"); s0=$(ticks_of "$wineserver"); w0=$(date +%s.%N)
     sleep "$seconds"
-    t1=$(awk '{print $14 + $15}' "/proc/$pid/stat"); w1=$(date +%s.%N)
+    t1=$(ticks_of "$pid"); x1=$(ticks_of "$server"); s1=$(ticks_of "$wineserver"); w1=$(date +%s.%N)
     running || fail "the saver ended during the measurement"
     stop
-    awk -v a="$arch" -v t0="$t0" -v t1="$t1" -v w0="$w0" -v w1="$w1" -v hz="$ticks" 'BEGIN {
-      printf "%s saver CPU use at 60 Hz under Wine, 1280x800 screen: %.1f%% of one core (%.2f CPU s over %.1f s)\n",
-        a, 100 * (t1 - t0) / hz / (w1 - w0), (t1 - t0) / hz, w1 - w0 }'
+    awk -v a="$arch" -v t0="$t0" -v t1="$t1" -v x0="$x0" -v x1="$x1" -v s0="$s0" -v s1="$s1" -v w0="$w0" -v w1="$w1" \
+      -v hz="$ticks" 'BEGIN {
+      share = 100 / hz / (w1 - w0)
+      printf "%s saver CPU use at 60 Hz under Wine, 1280x800 screen: %.1f%% of one core (%.2f CPU s over %.1f s); its X server %.1f%%, wineserver %.1f%%\n",
+        a, (t1 - t0) * share, (t1 - t0) / hz, w1 - w0, (x1 - x0) * share, (s1 - s0) * share }'
     ;;
   *)
     fail "unknown scenario $scenario"
