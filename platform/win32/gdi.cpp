@@ -61,10 +61,30 @@ bool fiveSixFive(const BITMAPINFOHEADER& header, const RGBQUAD* colors) {
   return masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F;
 }
 
+// A 5-6-5 word as 0x00RRGGBB by its two bytes: red comes from the high byte,
+// blue from the low one, and green's six bits, three from each, replicate
+// into bits that either byte alone decides; so a pixel is two look-ups, or'd.
+struct ByteTables {
+  std::uint32_t high[256], low[256];
+};
+
+constexpr ByteTables makeByteTables() {
+  ByteTables made{};
+  for (std::uint32_t byte = 0; byte < 256; ++byte) {
+    const std::uint32_t highGreen = (byte & 0x07) << 5 | (byte & 0x07) >> 1;  // green bits 5-3 and 1-0
+    made.high[byte] = (((byte & 0xF8) | byte >> 5) << 16) | highGreen << 8;
+    const std::uint32_t lowGreen = (byte >> 5) << 2;  // green bits 4-2
+    made.low[byte] = lowGreen << 8 | (byte & 0x1F) << 3 | (byte & 0x1F) >> 2;
+  }
+  return made;
+}
+
+constexpr ByteTables byteTables = makeByteTables();
+
 // 5-6-5 words as 0x00RRGGBB, each channel's bits replicated into the low
 // ones (31 is 255, as Wine converts too): eight at a time in the compiler's
 // vector types where the processor has a vector unit (without one they would
-// be taken apart lane by lane), the rest one by one.
+// be taken apart lane by lane), the rest by the bytes.
 void replicateFiveSixFive(std::uint32_t* target, const std::uint16_t* source, std::size_t count) {
   std::size_t i = 0;
 #if !defined(__i386__) || defined(__SSE2__)
@@ -82,11 +102,7 @@ void replicateFiveSixFive(std::uint32_t* target, const std::uint16_t* source, st
   }
 #endif
   for (; i < count; ++i) {
-    const std::uint32_t pixel = source[i];
-    const std::uint32_t red = ((pixel >> 8) & 0xF8) | (pixel >> 13);
-    const std::uint32_t green = ((pixel >> 3) & 0xFC) | ((pixel >> 9) & 0x03);
-    const std::uint32_t blue = ((pixel << 3) & 0xF8) | ((pixel >> 2) & 0x07);
-    target[i] = (red << 16) | (green << 8) | blue;
+    target[i] = byteTables.high[source[i] >> 8] | byteTables.low[source[i] & 0xFF];
   }
 }
 
