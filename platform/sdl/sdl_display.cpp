@@ -332,7 +332,10 @@ class SdlDisplay final : public Display {
   }
 
   // The X server or the compositor has gone away.
-  bool lost() const { return lostDisplay() || (kind_ == WindowKind::wayland && lostCompositor(window_)); }
+  bool lost() const {
+    return lostDisplay() ||
+           (kind_ == WindowKind::wayland && (lostCompositor(window_) || (route_ != nullptr && route_->lost())));
+  }
 
   // While the saver's own X window is up it holds the keyboard and stays
   // above other windows (sdl_x11.h); a compositor does both for a

@@ -241,6 +241,7 @@ class WaylandRoute final : public PictureRoute {
 
   std::string failure() const override { return screen_->failure(); }
   bool ended() const override { return outOfMemory_; }
+  bool lost() const override { return screen_->gone(); }
 
  private:
   std::unique_ptr<WaylandScreen> screen_;

@@ -35,6 +35,9 @@ class PictureRoute {
   // The route can show nothing more (no memory could be had for the
   // picture): the saver then ends as when the display is lost.
   virtual bool ended() const { return false; }
+  // What shows the picture has gone away (a compositor that closed the
+  // connection): the display is lost.
+  virtual bool lost() const { return false; }
   // Once the route can no longer serve (the X server refuses to share memory
   // at a new size, SDL has no surface for the screen's pixels), the route
   // that takes over, whose first picture is shown whole; null while it

@@ -46,6 +46,7 @@ struct WaylandScreen::Connection {
   int shown = -1;   // the buffer attached last, -1 before the first
   bool wholeNext = true;  // a new buffer, or one not attached while hidden
   std::string failure;
+  bool gone = false;             // the compositor closed the connection
   std::vector<SDL_Rect> inside;  // the areas of a put within the buffer
 };
 
@@ -334,7 +335,10 @@ bool WaylandScreen::put(const std::vector<SDL_Rect>& areas, bool windowShown) {
   connection.wholeNext = false;
   // A full socket (a compositor that stopped reading) is not waited for:
   // the requests go with a later flush.
+  // A closed connection (the compositor gone; libwayland leaves that to
+  // the next read) is the display lost.
   if (wl_display_flush(connection.display) < 0 && errno != EAGAIN) {
+    connection.gone = errno == EPIPE || errno == ECONNRESET;
     connection.failure = "cannot reach the compositor: " + std::string(std::strerror(errno));
     return false;
   }
@@ -343,6 +347,10 @@ bool WaylandScreen::put(const std::vector<SDL_Rect>& areas, bool windowShown) {
 
 const char* WaylandScreen::failure() const {
   return connection_->failure.c_str();
+}
+
+bool WaylandScreen::gone() const {
+  return connection_->gone;
 }
 
 bool lostCompositor(SDL_Window* window) {

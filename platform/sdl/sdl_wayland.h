@@ -38,6 +38,10 @@ class WaylandScreen {
   // Why the last put or pixels failed, for one line on standard error.
   const char* failure() const;
 
+  // The compositor closed the connection (a flush found it gone): a lost
+  // display, not a failure to say.
+  bool gone() const;
+
   struct Connection;
 
  private:
