@@ -29,6 +29,104 @@ void writeBandPixel(int major, int minor, int red, int green, int blue, int alph
   writeFragmentGeneral(xMajor ? major : minor, xMajor ? minor : major, Fragment{red, green, blue, alpha, depth});
 }
 
+// A grey level over the pixel at target, with the dither threshold of its
+// place: as blendGreyUnmarked, the blending and its absence known at compile
+// time.
+template <bool blend>
+[[gnu::always_inline]] inline void storeGrey(std::uint16_t* target, int threshold, int level, int alpha) {
+  if constexpr (!blend) {
+    *target = pixel::greyWords.words[threshold][level];
+  } else {
+    const std::uint16_t dest = *target;
+    if (dest == 0) {
+      *target = pixel::greyWords.words[threshold][blendOver(level, 0, alpha)];
+      return;
+    }
+    const int red = blendOver(level, pixel::red8(dest), alpha);
+    const int green = blendOver(level, pixel::green8(dest), alpha);
+    const int blue = blendOver(level, pixel::blue8(dest), alpha);
+    *target = static_cast<std::uint16_t>((pixel::ditherLevels.five[threshold][red] << 11) |
+                                         (pixel::ditherLevels.six[threshold][green] << 5) |
+                                         pixel::ditherLevels.five[threshold][blue]);
+  }
+}
+
+// drawGreyBand's columns where all their pixels lie inside the clip window,
+// the state's blending and fog known at compile time. Along an x-major band
+// the two rows stay for several columns: their addresses are kept, and what
+// is written marked a run at a time.
+template <bool xMajor, bool blend, bool fog>
+void drawInsideGreyBand(const UsualWriter& writer, int first, int end, Stepped minor, Stepped grey, Stepped alpha,
+                        LineIterator oow) {
+  WrittenSpans& written = *writer.written;
+  const int up = writer.lowerLeft ? -1 : 1;  // memory rows from a minor coordinate to the next
+  const auto colorOf = [&](int level) {
+    if constexpr (fog) {
+      return pixel::applyFog(level, writer.fogRed, pixel::fogFactor(writer.fogTable, pixel::fogDepth(oow.value)));
+    } else {
+      return level;
+    }
+  };
+  if constexpr (xMajor) {
+    int runLower = (minor.value - 0x8000) >> 16;  // the rows of the run of columns from runFirst
+    int runFirst = first;
+    int lowerRow = memoryRowOf(writer, runLower);
+    std::uint16_t* lowerLine = writer.pixels + static_cast<std::size_t>(lowerRow) * writer.width;
+    for (int major = first; major < end; ++major) {
+      const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
+      const int lower = centred >> 16;
+      const int fraction = centred & 0xFFFF;
+      if (lower != runLower) {
+        written.markRun(lowerRow, runFirst, major);
+        written.markRun(lowerRow + up, runFirst, major);
+        runLower = lower;
+        runFirst = major;
+        lowerRow = memoryRowOf(writer, lower);
+        lowerLine = writer.pixels + static_cast<std::size_t>(lowerRow) * writer.width;
+      }
+      const int a = level(alpha.value);
+      const int color = colorOf(level(grey.value));
+      storeGrey<blend>(lowerLine + major, pixel::ditherMatrix[lowerRow & 3][major & 3], color,
+                       (a * (0x10000 - fraction)) >> 16);
+      if (fraction != 0) {
+        storeGrey<blend>(lowerLine + up * writer.width + major, pixel::ditherMatrix[(lowerRow + up) & 3][major & 3],
+                         color, (a * fraction) >> 16);
+      }
+      minor.value += minor.step;
+      grey.value += grey.step;
+      alpha.value += alpha.step;
+      if constexpr (fog) {
+        oow.value += oow.step;
+      }
+    }
+    written.markRun(lowerRow, runFirst, end);
+    written.markRun(lowerRow + up, runFirst, end);
+  } else {
+    int row = memoryRowOf(writer, first);
+    std::uint16_t* line = writer.pixels + static_cast<std::size_t>(row) * writer.width;
+    const std::ptrdiff_t nextLine = static_cast<std::ptrdiff_t>(up) * writer.width;
+    for (int major = first; major < end; ++major, row += up, line += nextLine) {
+      const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
+      const int lower = centred >> 16;
+      const int fraction = centred & 0xFFFF;
+      const int a = level(alpha.value);
+      const int color = colorOf(level(grey.value));
+      written.markPair(row, lower);
+      const std::uint8_t* thresholds = pixel::ditherMatrix[row & 3];
+      storeGrey<blend>(line + lower, thresholds[lower & 3], color, (a * (0x10000 - fraction)) >> 16);
+      if (fraction != 0) {
+        storeGrey<blend>(line + lower + 1, thresholds[(lower + 1) & 3], color, (a * fraction) >> 16);
+      }
+      minor.value += minor.step;
+      grey.value += grey.step;
+      alpha.value += alpha.step;
+      if constexpr (fog) {
+        oow.value += oow.step;
+      }
+    }
+  }
+}
+
 // drawGreyBand where pixels may lie outside the clip window: each is checked.
 template <bool xMajor>
 void drawClippedGreyBand(const UsualWriter& writer, int first, int end, Stepped minor, Stepped grey, Stepped alpha,
@@ -73,47 +171,14 @@ void drawGreyBand(const UsualWriter& writer, int first, int end, Stepped minor, 
     drawClippedGreyBand<xMajor>(writer, first, end, minor, grey, alpha, oow, minorLow, minorHigh);
     return;
   }
-  WrittenSpans& written = *writer.written;
-  int runLower = (minor.value - 0x8000) >> 16;  // the rows of the run of columns from runFirst
-  int runFirst = first;
-  for (int major = first; major < end; ++major) {
-    const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
-    const int lower = centred >> 16;
-    const int fraction = centred & 0xFFFF;
-    const int a = level(alpha.value);
-    const int color = fogGrey(writer, level(grey.value), pixel::fogDepth(oow.value));
-    const int lowerAlpha = (a * (0x10000 - fraction)) >> 16;
-    const int upperAlpha = (a * fraction) >> 16;
-    if constexpr (xMajor) {
-      if (lower != runLower) {
-        written.markRun(memoryRowOf(writer, runLower), runFirst, major);
-        written.markRun(memoryRowOf(writer, runLower + 1), runFirst, major);
-        runLower = lower;
-        runFirst = major;
-      }
-      blendGreyUnmarked(writer, major, memoryRowOf(writer, lower), color, lowerAlpha);
-      if (fraction != 0) {
-        blendGreyUnmarked(writer, major, memoryRowOf(writer, lower + 1), color, upperAlpha);
-      }
-    } else {
-      const int row = memoryRowOf(writer, major);
-      written.markPair(row, lower);
-      blendGreyUnmarked(writer, lower, row, color, lowerAlpha);
-      if (fraction != 0) {
-        blendGreyUnmarked(writer, lower + 1, row, color, upperAlpha);
-      }
-    }
-    minor.value += minor.step;
-    grey.value += grey.step;
-    alpha.value += alpha.step;
-    oow.value += oow.step;
-  }
-  if constexpr (xMajor) {
-    written.markRun(memoryRowOf(writer, runLower), runFirst, end);
-    written.markRun(memoryRowOf(writer, runLower + 1), runFirst, end);
+  if (writer.blend) {
+    writer.fog ? drawInsideGreyBand<xMajor, true, true>(writer, first, end, minor, grey, alpha, oow)
+               : drawInsideGreyBand<xMajor, true, false>(writer, first, end, minor, grey, alpha, oow);
+  } else {
+    writer.fog ? drawInsideGreyBand<xMajor, false, true>(writer, first, end, minor, grey, alpha, oow)
+               : drawInsideGreyBand<xMajor, false, false>(writer, first, end, minor, grey, alpha, oow);
   }
 }
-
 
 // The band of any line in any state, from column first to end with the
 // parameters started there, each pixel checked against the clip window.
