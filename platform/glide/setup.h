@@ -172,7 +172,14 @@ class FloorDivider {
   explicit FloorDivider(std::int32_t divisor) : divisor_(divisor), reciprocal_(1.0 / divisor) {}
 
   std::int64_t operator()(std::int64_t numerator) const {
-    std::int64_t quotient = static_cast<std::int64_t>(static_cast<double>(numerator) * reciprocal_);
+    // The estimate's whole part read from the bits of estimate + 1.5 * 2^52
+    // (its low 52 bits are then the whole part plus 2^51, rounded), not by a
+    // conversion to an integer: x87 processors convert only after switching
+    // their rounding mode, twice, which costs more than the rest.
+    const double shifted = static_cast<double>(numerator) * reciprocal_ + 6755399441055744.0;
+    std::int64_t quotient =
+        static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(shifted) & ((std::uint64_t{1} << 52) - 1)) -
+        (std::int64_t{1} << 51);
     std::int64_t remainder = numerator - quotient * divisor_;
     while (remainder < 0) {
       --quotient;
