@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "board.h"
 #include "fragment.h"
@@ -151,6 +152,14 @@ void drawGridAntiAliasedPoint(const GrVertex& vertex) {
 
 namespace {
 
+// The minor coordinates [first, end) a column of a band lights, within the
+// clip window's [low, high): those with (16m + 8) 4096 = 65536 m + 32768
+// strictly between V - B and V + B.
+std::pair<int, int> columnPixels(std::int64_t v, std::int64_t reach, int low, int high) {
+  return {static_cast<int>(std::max<std::int64_t>(((v - reach - 32768) >> 16) + 1, low)),
+          static_cast<int>(std::min<std::int64_t>((v + reach - 32768 + 65535) >> 16, high))};
+}
+
 // drawGridBand's loop for a grey line in the usual state: one level for the
 // three channels, fogged once a column, and each pixel onto black one
 // look-up (as the card's grey band).
@@ -161,8 +170,7 @@ void drawGreyGridBand(const UsualWriter& writer, int first, int end, LineIterato
   WrittenSpans& written = *writer.written;
   for (int major = first; major < end; ++major) {
     const std::int64_t v = minor.value;
-    const int firstMinor = static_cast<int>(std::max<std::int64_t>(((v - reach - 32768) >> 16) + 1, minorLow));
-    const int endMinor = static_cast<int>(std::min<std::int64_t>((v + reach - 32768 + 65535) >> 16, minorHigh));
+    const auto [firstMinor, endMinor] = columnPixels(v, reach, minorLow, minorHigh);
     if (firstMinor < endMinor) {
       const int a = level(alpha.value);
       const int color = fogGrey(writer, level(grey.value), pixel::fogDepth(oow.value));
@@ -231,10 +239,8 @@ void drawGridBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, 
   LineIterator oow = iterate(lowFixed.q, highFixed.q, span);
   const SmallDivider perReach(static_cast<std::uint32_t>(reach));
   for (int major = first; major < end; ++major) {
-    // (16m + 8) 4096 = 65536 m + 32768 strictly between V - B and V + B.
     const std::int64_t v = minor.value;
-    const int firstMinor = static_cast<int>(std::max<std::int64_t>(((v - reach - 32768) >> 16) + 1, minorLow));
-    const int endMinor = static_cast<int>(std::min<std::int64_t>((v + reach - 32768 + 65535) >> 16, minorHigh));
+    const auto [firstMinor, endMinor] = columnPixels(v, reach, minorLow, minorHigh);
     if (firstMinor < endMinor) {
       const int a = level(alpha.value);
       Fragment fragment{level(red.value), level(green.value), level(blue.value), 0, pixel::fogDepth(oow.value)};
@@ -259,20 +265,10 @@ void drawGridBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, 
 // with the lower major coordinate.
 void drawGridLine(const GrVertex& first, const GrVertex& second) {
   const Grid& grid = board().grid;
-  const std::int32_t firstX = grid.snapX(first.x), firstY = grid.snapY(first.y);
-  const std::int32_t secondX = grid.snapX(second.x), secondY = grid.snapY(second.y);
-  const std::int32_t dx = secondX - firstX;
-  const std::int32_t dy = secondY - firstY;
-  if (dx == 0 && dy == 0) {
-    return;
-  }
-  if (std::abs(dx) >= std::abs(dy)) {
-    dx > 0 ? drawGridBand<true>(first, second, firstX, secondX, firstY, secondY)
-           : drawGridBand<true>(second, first, secondX, firstX, secondY, firstY);
-  } else {
-    dy > 0 ? drawGridBand<false>(first, second, firstY, secondY, firstX, secondX)
-           : drawGridBand<false>(second, first, secondY, firstY, secondX, firstX);
-  }
+  drawAlongTheLongerAxis(
+      first, second, [&grid](float x) { return grid.snapX(x); }, [&grid](float y) { return grid.snapY(y); },
+      [](auto xMajor, const GrVertex& low, const GrVertex& high, std::int32_t lowU, std::int32_t highU,
+         std::int32_t lowV, std::int32_t highV) { drawGridBand<xMajor>(low, high, lowU, highU, lowV, highV); });
 }
 
 }  // namespace softglide::detail

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "device/glide.h"
 #include "fragment.h"
@@ -38,6 +39,29 @@ inline Stepped narrow(const LineIterator& iterator) {
 inline Fragment fragmentOf(const GrVertex& vertex) {
   return {level(fixedColor(vertex.r)), level(fixedColor(vertex.g)), level(fixedColor(vertex.b)),
           level(fixedColor(vertex.a)), pixel::fogDepth(fixedOow(vertex.oow))};
+}
+
+// A line after its checks, on any grid: the band along the longer axis of
+// the positions snapX and snapY give (1/16 grid pixel), drawn from the end
+// with the lower major coordinate (the same values as from the other end;
+// see startLineIterator) by band(xMajor, low, high, lowU, highU, lowV,
+// highV), xMajor a std::bool_constant. A zero-length line draws nothing.
+template <typename SnapX, typename SnapY, typename Band>
+void drawAlongTheLongerAxis(const GrVertex& first, const GrVertex& second, SnapX snapX, SnapY snapY, Band band) {
+  const std::int32_t firstX = snapX(first.x), firstY = snapY(first.y);
+  const std::int32_t secondX = snapX(second.x), secondY = snapY(second.y);
+  const std::int32_t dx = secondX - firstX;
+  const std::int32_t dy = secondY - firstY;
+  if (dx == 0 && dy == 0) {
+    return;
+  }
+  if ((dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy)) {
+    dx > 0 ? band(std::true_type{}, first, second, firstX, secondX, firstY, secondY)
+           : band(std::true_type{}, second, first, secondX, firstX, secondY, firstY);
+  } else {
+    dy > 0 ? band(std::false_type{}, first, second, firstY, secondY, firstX, secondX)
+           : band(std::false_type{}, second, first, secondY, firstY, secondX, firstX);
+  }
 }
 
 // The primitives on a grid other than the card's (gridraster.cpp), after the

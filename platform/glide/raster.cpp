@@ -270,20 +270,10 @@ void drawLineBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, 
 // positions, iterated from the end with the lower major coordinate (the
 // same values as from the other end; see startLineIterator).
 void drawLine(const GrVertex& first, const GrVertex& second) {
-  const std::int32_t firstX = snapPosition(first.x), firstY = snapPosition(first.y);
-  const std::int32_t secondX = snapPosition(second.x), secondY = snapPosition(second.y);
-  const std::int32_t dx = secondX - firstX;
-  const std::int32_t dy = secondY - firstY;
-  if (dx == 0 && dy == 0) {
-    return;
-  }
-  if (std::abs(dx) >= std::abs(dy)) {
-    dx > 0 ? drawLineBand<true>(first, second, firstX, secondX, firstY, secondY)
-           : drawLineBand<true>(second, first, secondX, firstX, secondY, firstY);
-  } else {
-    dy > 0 ? drawLineBand<false>(first, second, firstY, secondY, firstX, secondX)
-           : drawLineBand<false>(second, first, secondY, firstY, secondX, firstX);
-  }
+  drawAlongTheLongerAxis(
+      first, second, snapPosition, snapPosition,
+      [](auto xMajor, const GrVertex& low, const GrVertex& high, std::int32_t lowU, std::int32_t highU,
+         std::int32_t lowV, std::int32_t highV) { drawLineBand<xMajor>(low, high, lowU, highU, lowV, highV); });
 }
 
 // The range of pixels [first, end) whose centres lie within one pixel of
