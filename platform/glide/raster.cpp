@@ -271,7 +271,7 @@ void drawLineBand(const GrVertex& low, const GrVertex& high, std::int32_t lowU, 
 // same values as from the other end; see startLineIterator).
 void drawLine(const GrVertex& first, const GrVertex& second) {
   drawAlongTheLongerAxis(
-      first, second, snapPosition, snapPosition,
+      first, second, [](float x) { return snapPosition(x); }, [](float y) { return snapPosition(y); },
       [](auto xMajor, const GrVertex& low, const GrVertex& high, std::int32_t lowU, std::int32_t highU,
          std::int32_t lowV, std::int32_t highV) { drawLineBand<xMajor>(low, high, lowU, highU, lowV, highV); });
 }
