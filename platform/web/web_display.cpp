@@ -1,22 +1,27 @@
-// The web display, the saver in any browser (WebAssembly): a 640x480
-// screen drawn into the page's canvas, browser input as the Windows messages
-// it stands for, message boxes as an overlay, and sleeping as giving the
-// page its turn. Needs emscripten with Asyncify and the page side of all
-// this, page.js. It cannot block: every wait (the swap, input, a box)
-// unwinds to the browser and comes back; and the page decides when it may
-// go full screen (at the first click or key).
+// The web display, the saver in any browser (WebAssembly): a screen drawn
+// into the page's canvas (640x480, or under SOFTGLIDE_RESOLUTION=native the
+// picture's rectangle in device pixels, following the window), browser
+// input as the Windows messages it stands for, message boxes as an overlay,
+// and sleeping as giving the page its turn. Needs emscripten with Asyncify
+// and the page side of all this, page.js, which chooses the screen's size.
+// It cannot block: every wait (the swap, input, a box) unwinds to the
+// browser and comes back; and the page decides when it may go full screen
+// (at the first click or key).
 #include <emscripten.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <new>
 
 #include "canvas_parts.h"
 #include "web_display.h"
 #include "win32/driver.h"
 
 // The page's side, through the object that web/page.js sets up.
-EM_JS(void, lumvane_page_open, (int width, int height), { lumvanePage.open(width, height); });
+// The page writes the screen's width and height into size.
+EM_JS(void, lumvane_page_open, (std::int32_t* size), { lumvanePage.open(size); });
+EM_JS(void, lumvane_page_set_screen, (int width, int height), { lumvanePage.setScreen(width, height); });
 EM_JS(void, lumvane_page_show, (int shown, const char* title), {
   lumvanePage.show(shown !== 0, UTF8ToString(title));
 });
@@ -41,8 +46,6 @@ EM_JS(void, lumvane_page_sleep, (int milliseconds), {
 namespace win32::web {
 namespace {
 
-constexpr int screenWidth = 640;
-constexpr int screenHeight = 480;
 // A page that has not had its turn for this long stutters; the picture and
 // input only move while it has.
 constexpr double longestTurnMilliseconds = 1000.0 / 60.0;
@@ -50,24 +53,30 @@ constexpr double longestTurnMilliseconds = 1000.0 / 60.0;
 constexpr DWORD pollMilliseconds = 10;
 // A record from the page: message, wParam, lParam. WM_CLOSE stands for the
 // page being left; keyRecord for a key pressed or released, with its
-// virtual-key code and flags (1: a release, 2: Alt held, 4: a repeat).
+// virtual-key code and flags (1: a release, 2: Alt held, 4: a repeat);
+// sizeRecord (WM_SIZE's number) for the screen's new size the page asks
+// for, with its width and height.
 constexpr int recordWords = 3;
 constexpr UINT keyRecord = 0x100;
+constexpr UINT sizeRecord = 0x5;
 
 class WebDisplay final : public Display {
  public:
   bool open() override {
     if (!opened_) {
-      screen_.assign(static_cast<std::size_t>(screenWidth) * screenHeight, 0);
-      page_.assign(screen_.size(), 0xFF000000u);
-      lumvane_page_open(screenWidth, screenHeight);
+      std::array<std::int32_t, 2> size{};
+      lumvane_page_open(size.data());
+      if (!takeSize(size[0], size[1])) {
+        std::fprintf(stderr, "win32: no memory for a %dx%d screen\n", size[0], size[1]);
+        return false;
+      }
       opened_ = true;
     }
     return true;
   }
 
-  int width() const override { return screenWidth; }
-  int height() const override { return screenHeight; }
+  int width() const override { return width_; }
+  int height() const override { return height_; }
 
   void setWindowShown(bool shown, const std::string& title) override { lumvane_page_show(shown, title.c_str()); }
 
@@ -81,14 +90,14 @@ class WebDisplay final : public Display {
     return true;
   }
 
-  Memory screenMemory() override { return {screen_.data(), static_cast<std::size_t>(screenWidth)}; }
+  Memory screenMemory() override { return {screen_.data(), static_cast<std::size_t>(width_)}; }
 
   // The canvas takes bytes R, G, B, A: the changed rectangles, nearby ones
   // joined (canvas_parts.h), are converted to that order and drawn, one
   // putImageData each. The browser shows them once the page has its turn,
   // which a program that never sleeps (pacing off) gets here.
   bool present(const std::vector<RECT>& changedParts) override {
-    gatherCanvasParts(changedParts, screenWidth, screenHeight, parts_);
+    gatherCanvasParts(changedParts, width_, height_, parts_);
     boxes_.clear();
     for (const RECT& part : parts_) {
       convert(part);
@@ -115,8 +124,9 @@ class WebDisplay final : public Display {
 
  private:
   // True when anything arrived; the page being left is a close request
-  // posted to the active window, as the desktop's would be.
-  static bool takeFromPage(std::deque<InputEvent>& input) {
+  // posted to the active window, as the desktop's would be, and a new size
+  // is the screen's, as a desktop's resolution change would be.
+  bool takeFromPage(std::deque<InputEvent>& input) {
     std::array<std::int32_t, 64 * recordWords> records;
     bool any = false;
     for (;;) {
@@ -127,6 +137,8 @@ class WebDisplay final : public Display {
         const auto lParam = static_cast<LPARAM>(records[i * recordWords + 2]);
         if (message == WM_CLOSE) {
           postCloseRequest();
+        } else if (message == sizeRecord) {
+          resize(static_cast<int>(wParam), static_cast<int>(lParam));
         } else if (message == keyRecord) {
           input.push_back(keyMessage(static_cast<UINT>(wParam), 0, (lParam & 1) != 0, (lParam & 2) != 0,
                                      (lParam & 4) != 0));
@@ -141,10 +153,45 @@ class WebDisplay final : public Display {
     }
   }
 
+  // The screen and the canvas take the new size, black, and the windows
+  // that covered the screen cover it again; kept as it was when the memory
+  // for it cannot be had.
+  void resize(int width, int height) {
+    if (width == width_ && height == height_) {
+      return;
+    }
+    const int oldWidth = width_;
+    const int oldHeight = height_;
+    if (!takeSize(width, height)) {
+      std::fprintf(stderr, "win32: no memory for a %dx%d screen; it stays %dx%d\n", width, height, oldWidth, oldHeight);
+      return;
+    }
+    screenResized(oldWidth, oldHeight, width, height);
+  }
+
+  // False when the memory cannot be had (or the size makes no sense).
+  bool takeSize(int width, int height) {
+    if (width <= 0 || height <= 0) {
+      return false;
+    }
+    try {
+      std::vector<std::uint32_t> screen(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+      std::vector<std::uint32_t> page(screen.size(), 0xFF000000u);
+      screen_.swap(screen);
+      page_.swap(page);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    width_ = width;
+    height_ = height;
+    lumvane_page_set_screen(width, height);
+    return true;
+  }
+
   // The screen's 0x00RRGGBB in the canvas's byte order, inside the part.
   void convert(const RECT& part) {
     for (LONG y = part.top; y < part.bottom; ++y) {
-      const std::size_t row = static_cast<std::size_t>(y) * screenWidth;
+      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
       for (LONG x = part.left; x < part.right; ++x) {
         const std::uint32_t pixel = screen_[row + x];
         page_[row + x] = 0xFF000000u | (pixel & 0x0000FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
@@ -153,6 +200,7 @@ class WebDisplay final : public Display {
   }
 
   bool opened_ = false;
+  int width_ = 0, height_ = 0;                    // the screen's, in the canvas's pixels
   std::vector<std::uint32_t> screen_;  // 0x00RRGGBB, as GDI draws
   std::vector<std::uint32_t> page_;    // bytes R, G, B, A, as the canvas takes them
   std::vector<RECT> parts_;            // what a present draws into the canvas
