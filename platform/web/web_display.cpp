@@ -59,6 +59,8 @@ constexpr DWORD pollMilliseconds = 10;
 constexpr int recordWords = 3;
 constexpr UINT keyRecord = 0x100;
 constexpr UINT sizeRecord = 0x5;
+// Black in the canvas's order (bytes 0, 0, 0, 255).
+constexpr std::uint32_t opaqueBlack = 0xFF000000u;
 
 class WebDisplay final : public Display {
  public:
@@ -90,21 +92,24 @@ class WebDisplay final : public Display {
     return true;
   }
 
-  Memory screenMemory() override { return {screen_.data(), static_cast<std::size_t>(width_)}; }
+  // GDI draws in the canvas's own order, so the screen is the canvas's
+  // image as it is.
+  Memory screenMemory() override {
+    return {screen_.data(), static_cast<std::size_t>(width_), PixelOrder::rgba};
+  }
 
-  // The canvas takes bytes R, G, B, A: the changed rectangles, nearby ones
-  // joined (canvas_parts.h), are converted to that order and drawn, one
-  // putImageData each. The browser shows them once the page has its turn,
-  // which a program that never sleeps (pacing off) gets here.
+  // The changed rectangles, nearby ones joined (canvas_parts.h), are drawn
+  // into the canvas, one putImageData each. The browser shows them once the
+  // page has its turn, which a program that never sleeps (pacing off) gets
+  // here.
   bool present(const std::vector<RECT>& changedParts) override {
     gatherCanvasParts(changedParts, width_, height_, parts_);
     boxes_.clear();
     for (const RECT& part : parts_) {
-      convert(part);
       boxes_.insert(boxes_.end(), {part.left, part.top, part.right, part.bottom});
     }
     if (!parts_.empty()) {
-      lumvane_page_present(page_.data(), boxes_.data(), static_cast<int>(parts_.size()));
+      lumvane_page_present(screen_.data(), boxes_.data(), static_cast<int>(parts_.size()));
     }
     if (emscripten_get_now() - lumvane_page_turn_started() > longestTurnMilliseconds) {
       Sleep(0);
@@ -175,10 +180,9 @@ class WebDisplay final : public Display {
       return false;
     }
     try {
-      std::vector<std::uint32_t> screen(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-      std::vector<std::uint32_t> page(screen.size(), 0xFF000000u);
+      std::vector<std::uint32_t> screen(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                                        opaqueBlack);
       screen_.swap(screen);
-      page_.swap(page);
     } catch (const std::bad_alloc&) {
       return false;
     }
@@ -188,21 +192,9 @@ class WebDisplay final : public Display {
     return true;
   }
 
-  // The screen's 0x00RRGGBB in the canvas's byte order, inside the part.
-  void convert(const RECT& part) {
-    for (LONG y = part.top; y < part.bottom; ++y) {
-      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-      for (LONG x = part.left; x < part.right; ++x) {
-        const std::uint32_t pixel = screen_[row + x];
-        page_[row + x] = 0xFF000000u | (pixel & 0x0000FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
-      }
-    }
-  }
-
   bool opened_ = false;
-  int width_ = 0, height_ = 0;                    // the screen's, in the canvas's pixels
-  std::vector<std::uint32_t> screen_;  // 0x00RRGGBB, as GDI draws
-  std::vector<std::uint32_t> page_;    // bytes R, G, B, A, as the canvas takes them
+  int width_ = 0, height_ = 0;         // the screen's, in the canvas's pixels
+  std::vector<std::uint32_t> screen_;  // bytes R, G, B, A, as the canvas takes them
   std::vector<RECT> parts_;            // what a present draws into the canvas
   std::vector<std::int32_t> boxes_;    // the same for the page: left, top, right, bottom each
 };
