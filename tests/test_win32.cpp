@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -313,6 +315,75 @@ TEST(Gdi, SetDIBitsCopiesOneToOneAndReleasePresents) {
   EXPECT_EQ(GetPixel(context, 640, 0), CLR_INVALID);
   words.masks[0] = 0x7C00;
   EXPECT_EQ(SetDIBitsToDevice(context, 10, 400, 3, 1, 0, 0, 0, 1, row, wordsInfo, DIB_RGB_COLORS), 0);
+  DestroyWindow(window);
+}
+
+// A display whose memory takes the bytes R, G, B, A, as the page's canvas.
+class CanvasOrderDisplay final : public win32::Display {
+ public:
+  static constexpr int screenWidth = 10;
+  bool open() override { return true; }
+  int width() const override { return screenWidth; }
+  int height() const override { return 2; }
+  void setWindowShown(bool, const std::string&) override {}
+  void setCursorVisible(bool) override {}
+  bool collectInput(std::deque<win32::InputEvent>&, bool wait) override { return !wait; }
+  Memory screenMemory() override { return {pixels.data(), screenWidth, PixelOrder::rgba}; }
+  bool present(const std::vector<RECT>&) override { return true; }
+  int messageBox(HWND, const char*, const char*, UINT) override { return IDOK; }
+  std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(2 * screenWidth, 0);
+};
+
+// On a display in the canvas's order GDI writes each pixel's bytes R, G, B
+// and 255, from 32-bit pixels (whatever their top byte) and from 5-6-5
+// words (channels replicated: 16 of 31 is 0x84, 32 of 63 is 0x82), nine a
+// row so that both the vector steps and the rest are taken; PatBlt's black
+// is opaque, and GetPixel still answers 0x00BBGGRR. Bytes by hand.
+TEST(Gdi, CanvasOrderDisplayGetsBytesRGBA) {
+  auto owned = std::make_unique<CanvasOrderDisplay>();
+  CanvasOrderDisplay& display = *owned;
+  win32::useDisplay(std::move(owned));
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = recordingProc;
+  windowClass.lpszClassName = "GdiCanvas";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  const HWND window = CreateWindowExA(0, "GdiCanvas", "Test", WS_POPUP, 0, 0, 10, 2, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  const HDC context = GetDC(window);
+  using Bytes = std::array<std::uint8_t, 4>;
+  const auto bytesAt = [&](int x, int y) {
+    Bytes bytes;
+    std::memcpy(bytes.data(), &display.pixels[static_cast<std::size_t>(y) * 10 + x], sizeof bytes);
+    return bytes;
+  };
+  std::uint32_t pixels[9];
+  for (std::uint32_t i = 0; i < 9; ++i) pixels[i] = 0xAB000000u | i << 16 | (0x40 + i) << 8 | (0x80 + i);
+  const BITMAPINFO info = topDownPicture(9, 1);
+  EXPECT_EQ(SetDIBitsToDevice(context, 0, 0, 9, 1, 0, 0, 0, 1, pixels, &info, DIB_RGB_COLORS), 1);
+  for (std::uint8_t i = 0; i < 9; ++i) {
+    EXPECT_EQ(bytesAt(i, 0), (Bytes{i, static_cast<std::uint8_t>(0x40 + i), static_cast<std::uint8_t>(0x80 + i), 0xFF}))
+        << "pixel " << int{i};
+  }
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } words{{sizeof(BITMAPINFOHEADER), 10, -1, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0}, {0xF800, 0x07E0, 0x001F}};
+  const std::uint16_t row[10] = {0x001F, 0x0400, 0xF800, 0xFFFF, 0x0000, 0x8410, 0x0821, 0x7BEF, 0x001F, 0};
+  const Bytes expected[9] = {{0, 0, 0xFF, 0xFF},       {0, 0x82, 0, 0xFF}, {0xFF, 0, 0, 0xFF},
+                             {0xFF, 0xFF, 0xFF, 0xFF}, {0, 0, 0, 0xFF},    {0x84, 0x82, 0x84, 0xFF},
+                             {8, 4, 8, 0xFF},          {0x7B, 0x7D, 0x7B, 0xFF}, {0, 0, 0xFF, 0xFF}};
+  EXPECT_EQ(SetDIBitsToDevice(context, 0, 1, 9, 1, 0, 0, 0, 1, row, reinterpret_cast<const BITMAPINFO*>(&words),
+                              DIB_RGB_COLORS),
+            1);
+  for (int x = 0; x < 9; ++x) {
+    EXPECT_EQ(bytesAt(x, 1), expected[x]) << "word " << x;
+  }
+  EXPECT_EQ(GetPixel(context, 0, 1), 0x00FF0000u);
+  EXPECT_EQ(GetPixel(context, 2, 1), 0x000000FFu);
+  EXPECT_EQ(GetPixel(context, 3, 0), 0x00834303u);
+  EXPECT_TRUE(PatBlt(context, 3, 1, 1, 1, BLACKNESS));
+  EXPECT_EQ(bytesAt(3, 1), (Bytes{0, 0, 0, 0xFF}));
+  ReleaseDC(window, context);
   DestroyWindow(window);
 }
 

@@ -18,8 +18,15 @@ var lumvanePage = (function () {
   const WM_MOUSEMOVE = 0x200, WM_LBUTTONDOWN = 0x201, WM_LBUTTONUP = 0x202;
   const WM_RBUTTONDOWN = 0x204, WM_RBUTTONUP = 0x205, WM_MBUTTONDOWN = 0x207, WM_MBUTTONUP = 0x208;
   const WM_MOUSEWHEEL = 0x20A, WM_CLOSE = 0x10;
+  // The screen's new size, for the program to take (WM_SIZE's number).
+  const SIZE_RECORD = 0x5;
   const MK_LBUTTON = 0x1, MK_RBUTTON = 0x2, MK_SHIFT = 0x4, MK_CONTROL = 0x8, MK_MBUTTON = 0x10;
   const WHEEL_DELTA = 120;
+  // The saver's screen, which the integer scale mode multiplies.
+  const GAME_WIDTH = 640, GAME_HEIGHT = 480;
+  // The largest grid the board draws at native resolution (softglide.h): a
+  // larger picture shows that grid stretched.
+  const LARGEST_GRID_WIDTH = 5120, LARGEST_GRID_HEIGHT = 3840;
 
   // Windows virtual-key codes of the keys whose code names no letter or digit.
   const namedKeys = {
@@ -52,7 +59,7 @@ var lumvanePage = (function () {
   const queue = [];
   const state = {
     canvas: null, context: null, image: null, width: 0, height: 0, fullscreenAsked: false,
-    boxOpen: false, turnStarted: 0, ended: false, scale: 'aspect',
+    boxOpen: false, turnStarted: 0, ended: false, scale: 'aspect', native: false, asked: null,
   };
   const cost = { turns: 0, busyMilliseconds: 0, canvasMilliseconds: 0, parts: 0, pixels: 0 };
   let lastMouse = { x: 0, y: 0 };
@@ -97,33 +104,65 @@ var lumvanePage = (function () {
     return lastMouse;
   }
 
-  // The canvas on the page as the board places its picture in a window
-  // (SOFTGLIDE_SCALE, presenter.cpp), in the window's own pixels (device
-  // pixels): the largest 4:3 rectangle (aspect), the largest whole multiple
-  // of the screen that fits, at least 1x (integer), or all of it (fill),
-  // centred; the browser shows each pixel of it from the canvas pixel under
-  // its centre (image-rendering: pixelated). The page around it is black.
-  function placeCanvas() {
-    if (!state.canvas || state.width <= 0 || state.height <= 0) return;
+  // The picture's rectangle on the page as the board places its picture in
+  // a window (SOFTGLIDE_SCALE, presenter.cpp), in the window's own pixels
+  // (device pixels): the largest 4:3 rectangle (aspect), the largest whole
+  // multiple of 640x480 that fits, at least 1x (integer), or all of it
+  // (fill), centred. At native resolution the board draws a grid of that
+  // rectangle's size, which must also be the rectangle it places in a
+  // window of that size: a 4:3 rectangle as tall as the window, floor(4h /
+  // 3) wide, is floor(3 floor(4h / 3) / 4) tall by the board's rule, one
+  // pixel less where 3 does not divide h.
+  function pictureRect() {
     const ratio = window.devicePixelRatio || 1;
     const width = Math.round(window.innerWidth * ratio), height = Math.round(window.innerHeight * ratio);
     let shownWidth = width, shownHeight = height;
     if (state.scale === 'integer') {
-      const factor = Math.max(1, Math.min(Math.floor(width / state.width), Math.floor(height / state.height)));
-      shownWidth = factor * state.width;
-      shownHeight = factor * state.height;
+      const factor = Math.max(1, Math.min(Math.floor(width / GAME_WIDTH), Math.floor(height / GAME_HEIGHT)));
+      shownWidth = factor * GAME_WIDTH;
+      shownHeight = factor * GAME_HEIGHT;
     } else if (state.scale === 'aspect') {
       shownHeight = Math.floor(width * 3 / 4);
       if (shownHeight > height) {
-        shownHeight = height;
         shownWidth = Math.floor(height * 4 / 3);
+        shownHeight = state.native ? Math.floor(shownWidth * 3 / 4) : height;
       }
     }
+    return { left: Math.floor((width - shownWidth) / 2), top: Math.floor((height - shownHeight) / 2),
+             width: shownWidth, height: shownHeight, ratio: ratio };
+  }
+
+  // The screen's size in canvas pixels: 640x480, or at native resolution
+  // the picture's rectangle, so that each grid pixel is a device pixel (at
+  // least 1x1; beyond the largest grid, that grid, which the browser
+  // stretches over the rectangle as the board would).
+  function screenSize(rect) {
+    if (!state.native) return { width: GAME_WIDTH, height: GAME_HEIGHT };
+    if (rect.width > LARGEST_GRID_WIDTH || rect.height > LARGEST_GRID_HEIGHT) {
+      return { width: LARGEST_GRID_WIDTH, height: LARGEST_GRID_HEIGHT };
+    }
+    return { width: Math.max(rect.width, 1), height: Math.max(rect.height, 1) };
+  }
+
+  // The canvas over the picture's rectangle; the browser shows each pixel
+  // of it from the canvas pixel under its centre (image-rendering:
+  // pixelated), which at native resolution is the pixel itself. The page
+  // around it is black. At native resolution a new rectangle is a new
+  // screen size, asked of the program as a record that it takes with the
+  // input; the canvas takes that size when the program's screen has.
+  function placeCanvas() {
+    if (!state.canvas || state.width <= 0 || state.height <= 0) return;
+    const rect = pictureRect();
     const style = state.canvas.style;
-    style.left = Math.floor((width - shownWidth) / 2) / ratio + 'px';
-    style.top = Math.floor((height - shownHeight) / 2) / ratio + 'px';
-    style.width = shownWidth / ratio + 'px';
-    style.height = shownHeight / ratio + 'px';
+    style.left = rect.left / rect.ratio + 'px';
+    style.top = rect.top / rect.ratio + 'px';
+    style.width = rect.width / rect.ratio + 'px';
+    style.height = rect.height / rect.ratio + 'px';
+    const wanted = screenSize(rect);
+    if (state.native && (wanted.width !== state.asked.width || wanted.height !== state.asked.height)) {
+      state.asked = wanted;
+      queue.push([SIZE_RECORD, wanted.width, wanted.height]);
+    }
   }
 
   function pointParam(point) {
@@ -209,6 +248,9 @@ var lumvanePage = (function () {
     // console) anything but the three modes: so does the page.
     const scale = query.get('SOFTGLIDE_SCALE');
     if (scale === 'integer' || scale === 'fill') state.scale = scale;
+    // Likewise for the grid: at native resolution the screen is the canvas's
+    // device pixels.
+    state.native = query.get('SOFTGLIDE_RESOLUTION') === 'native';
     // Set to anything but nothing, the frame log goes to the page (runlog.cpp).
     if (query.get('SOFTGLIDE_FRAMES')) window.lumvaneFrames = [];
     module.preRun = (module.preRun || []).concat([() => {
@@ -228,7 +270,17 @@ var lumvanePage = (function () {
     get boxOpen() { return state.boxOpen; },
     get turnStarted() { return state.turnStarted; },
 
-    open(width, height) {
+    // The screen's size, chosen here, goes to the two words at size.
+    open(size) {
+      state.asked = screenSize(pictureRect());
+      HEAP32[size >> 2] = state.asked.width;
+      HEAP32[(size >> 2) + 1] = state.asked.height;
+      state.turnStarted = performance.now();
+    },
+
+    // The program's screen is now width x height pixels (at the open, and
+    // when it has taken a size asked for): so is the canvas, black.
+    setScreen(width, height) {
       state.width = width;
       state.height = height;
       state.canvas = element('lumvane-screen', 'canvas');
@@ -238,8 +290,8 @@ var lumvanePage = (function () {
       // the page to be composited, which halves the cost of putImageData.
       state.context = state.canvas.getContext('2d', { alpha: false, desynchronized: true });
       state.context.imageSmoothingEnabled = false;
+      state.image = null;
       placeCanvas();
-      state.turnStarted = performance.now();
     },
 
     show(shown, title) {

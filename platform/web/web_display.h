@@ -3,8 +3,9 @@
 
 namespace win32 {
 
-// The page's canvas as a 640x480 screen, browser input as Windows messages,
-// message boxes over the picture.
+// The page's canvas as the screen (640x480, or the picture's rectangle in
+// device pixels when the page asks for native resolution), browser input as
+// Windows messages, message boxes over the picture.
 void useWebDisplay();
 
 }  // namespace win32

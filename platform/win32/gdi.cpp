@@ -32,20 +32,38 @@ struct Area {
   int left, top, right, bottom;  // screen pixels, right and bottom exclusive
 };
 
-// A row of 32-bit pixels without their unused top byte, four at a time in
-// the compiler's vector type (one instruction where the processor has a
-// vector unit, four where it has none, as a plain loop would take).
-void copyWithoutTopByte(std::uint32_t* target, const std::uint32_t* source, std::size_t count) {
+using PixelOrder = win32::Display::PixelOrder;
+
+// Pixels 0x00RRGGBB (a word, or the compiler's vector of them, taken by
+// reference so that no vector crosses a call) put in the screen's order:
+// for the canvas's, red and blue change places (which is its own inverse)
+// and alpha is 255. The order is a template argument, so that loops over
+// pixels do not test it each step.
+template <PixelOrder order, typename Pixels>
+void putInScreenOrder(Pixels& pixels) {
+  if constexpr (order == PixelOrder::rgba) {
+    pixels = 0xFF000000u | (pixels & 0x0000FF00u) | (pixels >> 16 & 0xFFu) | (pixels & 0xFFu) << 16;
+  }
+}
+
+// A row of 32-bit pixels without their unused top byte, in the screen's
+// order, four at a time in the compiler's vector type (one instruction a
+// step where the processor has a vector unit, four where it has none, as a
+// plain loop would take).
+template <PixelOrder order>
+void copyInScreenOrder(std::uint32_t* target, const std::uint32_t* source, std::size_t count) {
   typedef std::uint32_t Four __attribute__((vector_size(16)));
   std::size_t i = 0;
   for (; i + 4 <= count; i += 4) {
     Four pixels;
     std::memcpy(&pixels, source + i, sizeof pixels);
     pixels &= 0x00FFFFFFu;
+    putInScreenOrder<order>(pixels);
     std::memcpy(target + i, &pixels, sizeof pixels);
   }
   for (; i < count; ++i) {
     target[i] = source[i] & 0x00FFFFFFu;
+    putInScreenOrder<order>(target[i]);
   }
 }
 
@@ -81,10 +99,12 @@ constexpr ByteTables makeByteTables() {
 
 constexpr ByteTables byteTables = makeByteTables();
 
-// 5-6-5 words as 0x00RRGGBB, each channel's bits replicated into the low
-// ones (31 is 255, as Wine converts too): eight at a time in the compiler's
-// vector types where the processor has a vector unit (without one they would
-// be taken apart lane by lane), the rest by the bytes.
+// 5-6-5 words as 0x00RRGGBB in the screen's order, each channel's bits
+// replicated into the low ones (31 is 255, as Wine converts too): eight at
+// a time in the compiler's vector types where the processor has a vector
+// unit (without one they would be taken apart lane by lane), the rest by
+// the bytes.
+template <PixelOrder order>
 void replicateFiveSixFive(std::uint32_t* target, const std::uint16_t* source, std::size_t count) {
   std::size_t i = 0;
 #if !defined(__i386__) || defined(__SSE2__)
@@ -97,13 +117,29 @@ void replicateFiveSixFive(std::uint32_t* target, const std::uint16_t* source, st
     const Pixels red = ((pixel >> 8) & 0xF8) | (pixel >> 13);
     const Pixels green = ((pixel >> 3) & 0xFC) | ((pixel >> 9) & 0x03);
     const Pixels blue = ((pixel << 3) & 0xF8) | ((pixel >> 2) & 0x07);
-    const Pixels result = (red << 16) | (green << 8) | blue;
+    Pixels result = (red << 16) | (green << 8) | blue;
+    putInScreenOrder<order>(result);
     std::memcpy(target + i, &result, sizeof result);
   }
 #endif
   for (; i < count; ++i) {
     target[i] = byteTables.high[source[i] >> 8] | byteTables.low[source[i] & 0xFF];
+    putInScreenOrder<order>(target[i]);
   }
+}
+
+// The two kinds of rows that SetDIBitsToDevice writes, for the screen's
+// order: chosen once a call.
+struct RowWriters {
+  void (*copy)(std::uint32_t* target, const std::uint32_t* source, std::size_t count);
+  void (*replicate)(std::uint32_t* target, const std::uint16_t* source, std::size_t count);
+};
+
+RowWriters rowWriters(PixelOrder order) {
+  if (order == PixelOrder::rgba) {
+    return {copyInScreenOrder<PixelOrder::rgba>, replicateFiveSixFive<PixelOrder::rgba>};
+  }
+  return {copyInScreenOrder<PixelOrder::xrgb>, replicateFiveSixFive<PixelOrder::xrgb>};
 }
 
 // The screen span [first, end) that a window offset plus a start and a length
@@ -293,6 +329,7 @@ int WINAPI SetDIBitsToDevice(HDC context, int xDest, int yDest, DWORD width, DWO
   // Rows of 32-bit pixels are a whole number of words; rows of 16-bit ones
   // are padded to one.
   const long long rowWords = words ? (imageWidth + 1) / 2 : imageWidth;
+  const RowWriters writers = rowWriters(target.order);
   for (const Area& part : drawableParts(*window, whole)) {
     if (part.left >= part.right || part.top >= part.bottom) {
       continue;
@@ -305,10 +342,10 @@ int WINAPI SetDIBitsToDevice(HDC context, int xDest, int yDest, DWORD width, DWO
       const std::size_t count = static_cast<std::size_t>(part.right - part.left);
       const long long column = part.left - shiftX;
       if (words) {
-        replicateFiveSixFive(targetRow, static_cast<const std::uint16_t*>(bits) + memoryRow * rowWords * 2 + column,
-                             count);
+        writers.replicate(targetRow, static_cast<const std::uint16_t*>(bits) + memoryRow * rowWords * 2 + column,
+                          count);
       } else {
-        copyWithoutTopByte(targetRow, static_cast<const std::uint32_t*>(bits) + memoryRow * rowWords + column, count);
+        writers.copy(targetRow, static_cast<const std::uint32_t*>(bits) + memoryRow * rowWords + column, count);
       }
     }
   }
@@ -329,11 +366,15 @@ BOOL WINAPI PatBlt(HDC context, int x, int y, int width, int height, DWORD rop) 
   Area whole{};
   span(window->rect.left, x, width, visible.left, visible.right, whole.left, whole.right);
   span(window->rect.top, y, height, visible.top, visible.bottom, whole.top, whole.bottom);
+  std::uint32_t black = 0;
+  if (target.order == PixelOrder::rgba) {
+    putInScreenOrder<PixelOrder::rgba>(black);
+  }
   for (const Area& part : drawableParts(*window, whole)) {
     markChanged(part.left, part.top, part.right, part.bottom);
     for (int row = part.top; row < part.bottom; ++row) {
       std::fill(target.pixels + static_cast<std::size_t>(row) * target.pitch + part.left,
-                target.pixels + static_cast<std::size_t>(row) * target.pitch + part.right, 0u);
+                target.pixels + static_cast<std::size_t>(row) * target.pitch + part.right, black);
     }
   }
   return TRUE;
@@ -432,7 +473,9 @@ COLORREF WINAPI GetPixel(HDC context, int x, int y) {
     return CLR_INVALID;
   }
   const std::uint32_t pixel = memory.pixels[static_cast<std::size_t>(screenY) * memory.pitch + screenX];
-  return (pixel >> 16 & 0xFF) | (pixel & 0xFF00) | (pixel & 0xFF) << 16;
+  // Bytes R, G, B are a COLORREF's own order.
+  return memory.order == PixelOrder::rgba ? pixel & 0x00FFFFFFu
+                                          : (pixel >> 16 & 0xFF) | (pixel & 0xFF00) | (pixel & 0xFF) << 16;
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {

@@ -2,19 +2,21 @@
 // DevTools protocol over a pipe, served by python3's http.server, and checks
 // what the page shows: frames, exit codes, the notice, the frame cost.
 //
-//   node browser_test.js PAGE_DIR HOST_FRAMES OUT_DIR
+//   node browser_test.js PAGE_DIR HOST_FRAMES HOST_NATIVE_FRAMES OUT_DIR
 //
 // PAGE_DIR holds index.html, lumvane.js and lumvane.wasm; HOST_FRAMES is the
-// native build's SOFTGLIDE_FRAMES log of the same run (pacing off); OUT_DIR
-// receives the screenshot and the measured frame cost.
+// native build's SOFTGLIDE_FRAMES log of the same run (pacing off), and
+// HOST_NATIVE_FRAMES the same under SOFTGLIDE_RESOLUTION=native on a
+// 1333x999 screen; OUT_DIR receives the screenshots and the measured frame
+// cost.
 'use strict';
 
 const fs = require('fs');
 const path = require('path');
 
-const [pageDir, hostFramesPath, outDir] = process.argv.slice(2);
-if (!pageDir || !hostFramesPath || !outDir) {
-  console.error('usage: node browser_test.js PAGE_DIR HOST_FRAMES OUT_DIR');
+const [pageDir, hostFramesPath, hostNativeFramesPath, outDir] = process.argv.slice(2);
+if (!pageDir || !hostFramesPath || !hostNativeFramesPath || !outDir) {
+  console.error('usage: node browser_test.js PAGE_DIR HOST_FRAMES HOST_NATIVE_FRAMES OUT_DIR');
   process.exit(2);
 }
 
@@ -151,9 +153,39 @@ async function canvasAgainstFrameLog(page) {
   })()`);
 }
 
+// samplingFaults of a screenshot that shows the frame the canvas holds:
+// null when a swap came between the two four times running (pace the page
+// slowly).
+async function stillFrameFaults(page, file, box, exact) {
+  for (let attempt = 0; attempt < 4; ++attempt) {
+    const before = await page.evaluate('window.lumvaneFrames.length');
+    await page.screenshot(file);
+    const found = await samplingFaults(page, file, box, exact);
+    if (await page.evaluate('window.lumvaneFrames.length') === before) return found;
+  }
+  return null;
+}
+
+// The canvas's pixels and its box on the page, in CSS pixels.
+function canvasLayout(page) {
+  return page.evaluate('(() => { const c = document.getElementById("lumvane-screen"); ' +
+                       'const b = c.getBoundingClientRect(); return [c.width, c.height, b.left, b.top, b.width, ' +
+                       'b.height]; })()');
+}
+
+const readLog = (file) => fs.readFileSync(file, 'utf8').split('\n').filter((line) => line !== '');
+
+// The first line where the page's frame log differs from the native one,
+// described; empty when they agree.
+function logDifference(frames, native) {
+  const first = frames.findIndex((line, i) => line !== native[i]);
+  return first < 0 ? '' : `; first difference at line ${first + 1}: ${frames[first]} vs ${native[first]}`;
+}
+
 async function main() {
   fs.mkdirSync(outDir, { recursive: true });
-  const hostFrames = fs.readFileSync(hostFramesPath, 'utf8').split('\n').filter((line) => line !== '');
+  const hostFrames = readLog(hostFramesPath);
+  const hostNativeFrames = readLog(hostNativeFramesPath);
   const server = await startServer(pageDir);
   const browser = new Browser();
   const base = `http://127.0.0.1:${server.port}/index.html`;
@@ -164,12 +196,10 @@ async function main() {
       const count = await page.waitFor('(window.lumvaneFrames || []).length >= 700 && window.lumvaneFrames.length',
                                        60000);
       const frames = (await page.evaluate('window.lumvaneFrames.slice(0, 700)')) || [];
-      const firstDifference = frames.findIndex((line, i) => line !== hostFrames[i]);
+      const difference = logDifference(frames, hostFrames);
       check('unpaced frame log equals the native one for 700 frames',
-            frames.length === 700 && hostFrames.length >= 700 && firstDifference < 0,
-            `${count} frames in the page, ${hostFrames.length} native` +
-            (firstDifference >= 0 ? `; first difference at line ${firstDifference + 1}: ` +
-             `${frames[firstDifference]} vs ${hostFrames[firstDifference]}` : ''));
+            frames.length === 700 && hostFrames.length >= 700 && difference === '',
+            `${count} frames in the page, ${hostFrames.length} native${difference}`);
       // By now it flies, and each present draws only the rectangles that
       // changed into the canvas: a pixel left stale anywhere shows here.
       const { canvas, logged } = await canvasAgainstFrameLog(page);
@@ -238,14 +268,8 @@ async function main() {
       await page.waitFor('(window.lumvaneFrames || []).length >= 2', 15000);
       const box = await page.evaluate('(() => { const b = document.getElementById("lumvane-screen")' +
                                       '.getBoundingClientRect(); return [b.left, b.top, b.width, b.height]; })()');
-      const shot = path.join(outDir, `scale-${mode.value}.png`);
-      let faults = null;
-      for (let attempt = 0; attempt < 4 && !faults; ++attempt) {
-        const before = await page.evaluate('window.lumvaneFrames.length');
-        await page.screenshot(shot);
-        const found = await samplingFaults(page, shot, mode.box, mode.exact === true);
-        if (await page.evaluate('window.lumvaneFrames.length') === before) faults = found;
-      }
+      const faults = await stillFrameFaults(page, path.join(outDir, `scale-${mode.value}.png`), mode.box,
+                                            mode.exact === true);
       const said = !mode.console || page.console.some((line) => line.includes(mode.console));
       check(`SOFTGLIDE_SCALE=${mode.value}: the canvas at ${mode.box.join(',')}, black around it, ` +
             `${mode.exact ? 'each screen pixel from the canvas pixel under its centre' : 'nearest sampling'}`,
@@ -255,6 +279,66 @@ async function main() {
             `canvas pixel, ${faults.outside} lit outside, ${faults.lit} lit inside` : 'no still frame') +
             (said ? '' : `; the console lacks "${mode.console}"`));
       await page.close();
+    }
+
+    // Native resolution on a page of 1400x1000 device pixels, one a CSS
+    // pixel and two: the screen is the picture's rectangle there, by hand
+    // floor(1000 * 4 / 3) = 1333 wide and floor(1333 * 3 / 4) = 999 tall
+    // (the 4:3 rectangle the board places in a window of that size) at
+    // floor((1400 - 1333) / 2) = 33, 0, and the canvas covers it one device
+    // pixel a canvas pixel; its frames are the native build's on a 1333x999
+    // screen. Unpaced, 400 frames (the opening and the flight's start).
+    // Paced at a frame a second, with two device pixels a CSS pixel (the
+    // browser's own: DevTools' emulated ratio lays the page out in whole CSS
+    // pixels), screenshots show the canvas 1:1, and on a page resized to
+    // 1000x600 device pixels the grid follows: 800x600 at (100, 0) by the
+    // same rule. The canvas read back hashes as the last logged frame, so
+    // the board's grid is the canvas, pixel for pixel.
+    for (const native of [
+      { size: { width: 1400, height: 1000 }, query: 'FX_GLIDE_SWAPINTERVAL=0', frames: 400 },
+      { size: { width: 700, height: 500, ratio: 2 }, query: 'FX_GLIDE_SWAPINTERVAL=60', frames: 2,
+        resized: { width: 500, height: 300, ratio: 2 }, box: [100, 0, 800, 600] },
+    ]) {
+      const ratio = native.size.ratio || 1;
+      const name = `native on ${native.size.width}x${native.size.height} CSS pixels of ${ratio} device pixels`;
+      const ownBrowser = ratio === 1 ? null : new Browser([`--force-device-scale-factor=${ratio}`]);
+      const page = await (ownBrowser || browser).open(
+        `${base}?SOFTGLIDE_RESOLUTION=native&${native.query}&SOFTGLIDE_FRAMES=1`, native.size);
+      await page.waitFor(`(window.lumvaneFrames || []).length >= ${native.frames}`, 60000);
+      const layout = await canvasLayout(page);
+      const frames = await page.evaluate(`window.lumvaneFrames.slice(0, ${native.frames})`);
+      const expected = [1333, 999, 33 / ratio, 0, 1333 / ratio, 999 / ratio];
+      check(`${name}: a 1333x999 canvas at ${expected.slice(2).join(',')}, frames as the native build's`,
+            JSON.stringify(layout) === JSON.stringify(expected) && frames.length >= native.frames &&
+            logDifference(frames, hostNativeFrames) === '',
+            `canvas ${layout.join(',')}, ${frames.length} frames` + logDifference(frames, hostNativeFrames));
+      // A screenshot shows each canvas pixel as the device pixel under it
+      // (the exact sampling rule with a box of the canvas's size).
+      const shows = async (box, file) => {
+        const faults = await stillFrameFaults(page, path.join(outDir, file), box, true);
+        check(`${name}: ${file} shows the canvas 1:1 at ${box.join(',')}, black around it`,
+              faults !== null && faults.wrong === 0 && faults.outside === 0 && faults.lit > 1000,
+              faults ? `${faults.wrong} of ${faults.inside} pixels show another canvas pixel, ` +
+              `${faults.outside} lit outside, ${faults.lit} lit inside` : 'no still frame');
+      };
+      if (native.resized) {
+        await shows([33, 0, 1333, 999], 'native.png');
+        const before = await page.evaluate('window.lumvaneFrames.length');
+        await page.resize(native.resized);
+        await page.waitFor(`window.lumvaneFrames.length > ${before + 1}`, 10000);
+        const resized = await canvasLayout(page);
+        const [left, top, width, height] = native.box;
+        const wanted = [width, height, left / ratio, top / ratio, width / ratio, height / ratio];
+        check(`${name}, resized to ${native.resized.width}x${native.resized.height}: a ${width}x${height} ` +
+              `canvas at ${wanted.slice(2).join(',')}`, JSON.stringify(resized) === JSON.stringify(wanted),
+              `canvas ${resized.join(',')}`);
+        await shows(native.box, 'native-resized.png');
+      }
+      const { canvas, logged } = await canvasAgainstFrameLog(page);
+      check(`${name}: the canvas shows the last logged frame exactly`, logged.endsWith(' ' + canvas),
+            `canvas ${canvas}, last logged "${logged}"`);
+      await page.close();
+      if (ownBrowser) await ownBrowser.close();
     }
 
     // The page as users open it (no frame log): its time per frame at 60 Hz

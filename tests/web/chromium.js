@@ -13,12 +13,12 @@ const sleep = (milliseconds) => new Promise((resolve) => setTimeout(resolve, mil
 // The DevTools protocol on file descriptors 3 (to the browser) and 4 (from
 // it): JSON messages, each ended by a zero byte.
 class Browser {
-  constructor() {
+  constructor(extraArguments = []) {
     this.profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lumvane-chromium-'));
     this.process = childProcess.spawn('chromium', [
       '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
       '--disable-component-update', '--disable-sync', '--no-first-run', '--remote-debugging-pipe',
-      '--window-size=1000,600', `--user-data-dir=${this.profile}`, 'about:blank',
+      '--window-size=1000,600', `--user-data-dir=${this.profile}`, ...extraArguments, 'about:blank',
     ], { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
     this.process.stderr.on('data', () => {});
     this.nextId = 1;
@@ -70,18 +70,15 @@ class Browser {
   }
 
   // A new tab on the URL, of the window's size or the one given ({width,
-  // height}, one device pixel a CSS pixel); its messages to the console are
-  // collected.
+  // height} in CSS pixels, and ratio device pixels a CSS pixel, 1 when
+  // not given); its messages to the console are collected.
   async open(url, size = undefined) {
     const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
     const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
     const page = new Page(this, targetId, sessionId);
     await page.send('Runtime.enable');
     await page.send('Page.enable');
-    if (size) {
-      await page.send('Emulation.setDeviceMetricsOverride',
-                      { width: size.width, height: size.height, deviceScaleFactor: 1, mobile: false });
-    }
+    if (size) await page.resize(size);
     await page.send('Page.navigate', { url });
     return page;
   }
@@ -107,6 +104,14 @@ class Page {
 
   send(method, params = {}) {
     return this.browser.send(method, params, this.sessionId);
+  }
+
+  // The page's viewport becomes {width, height} CSS pixels of ratio device
+  // pixels each (1 when not given), as a window resized or moved to
+  // another screen.
+  resize(size) {
+    return this.send('Emulation.setDeviceMetricsOverride',
+                     { width: size.width, height: size.height, deviceScaleFactor: size.ratio || 1, mobile: false });
   }
 
   async evaluate(expression) {

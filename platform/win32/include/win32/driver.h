@@ -40,13 +40,17 @@ class Display {
   // Adds whatever input has arrived; when wait is set, blocks until some
   // has. Returns false when waiting could never end.
   virtual bool collectInput(std::deque<InputEvent>& input, bool wait) = 0;
-  // The memory GDI draws the screen into: width() x height() words of
-  // 0x00RRGGBB, rows pitch words apart. Valid until the next call. Null
-  // pixels when the display has none (it could not get the memory): GDI
-  // then draws nothing.
+  // The memory GDI draws the screen into: width() x height() words, rows
+  // pitch words apart, each pixel in the display's order: 0x00RRGGBB, or
+  // the bytes R, G, B, A (the order a canvas takes, alpha 255; 0xFFBBGGRR
+  // read as a little-endian word), so that the display need not convert
+  // them. Valid until the next call. Null pixels when the display has none
+  // (it could not get the memory): GDI then draws nothing.
+  enum class PixelOrder { xrgb, rgba };
   struct Memory {
     std::uint32_t* pixels;
     std::size_t pitch;
+    PixelOrder order = PixelOrder::xrgb;
   };
   virtual Memory screenMemory() = 0;
   // Shows the screen memory, of which only the rectangles changed (which
