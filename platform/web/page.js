@@ -59,7 +59,7 @@ var lumvanePage = (function () {
   const queue = [];
   const state = {
     canvas: null, context: null, image: null, width: 0, height: 0, fullscreenAsked: false,
-    boxOpen: false, turnStarted: 0, ended: false, scale: 'aspect', native: false, asked: null,
+    boxOpen: false, turnStarted: 0, ended: false, scale: 'aspect', native: false, multiple: 1, asked: null,
   };
   const cost = { turns: 0, busyMilliseconds: 0, canvasMilliseconds: 0, parts: 0, pixels: 0 };
   let lastMouse = { x: 0, y: 0 };
@@ -132,12 +132,14 @@ var lumvanePage = (function () {
              width: shownWidth, height: shownHeight, ratio: ratio };
   }
 
-  // The screen's size in canvas pixels: 640x480, or at native resolution
-  // the picture's rectangle, so that each grid pixel is a device pixel (at
-  // least 1x1; beyond the largest grid, that grid, which the browser
-  // stretches over the rectangle as the board would).
+  // The screen's size in canvas pixels: 640x480, N times that for a grid of
+  // Nx (the board's grid then lies 1:1 on it, the browser scaling the
+  // canvas), or at native resolution the picture's rectangle, so that each
+  // grid pixel is a device pixel (at least 1x1; beyond the largest grid,
+  // that grid, which the browser stretches over the rectangle as the board
+  // would).
   function screenSize(rect) {
-    if (!state.native) return { width: GAME_WIDTH, height: GAME_HEIGHT };
+    if (!state.native) return { width: GAME_WIDTH * state.multiple, height: GAME_HEIGHT * state.multiple };
     if (rect.width > LARGEST_GRID_WIDTH || rect.height > LARGEST_GRID_HEIGHT) {
       return { width: LARGEST_GRID_WIDTH, height: LARGEST_GRID_HEIGHT };
     }
@@ -251,6 +253,8 @@ var lumvanePage = (function () {
     // Likewise for the grid: at native resolution the screen is the canvas's
     // device pixels.
     state.native = query.get('SOFTGLIDE_RESOLUTION') === 'native';
+    const multiple = /^([2-8])x$/.exec(query.get('SOFTGLIDE_RESOLUTION') || '');
+    state.multiple = multiple ? Number(multiple[1]) : 1;
     // Set to anything but nothing, the frame log goes to the page (runlog.cpp).
     if (query.get('SOFTGLIDE_FRAMES')) window.lumvaneFrames = [];
     module.preRun = (module.preRun || []).concat([() => {

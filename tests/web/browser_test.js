@@ -341,6 +341,23 @@ async function main() {
       if (ownBrowser) await ownBrowser.close();
     }
 
+    // Under 2x the screen is the board's 1280x960 grid, 1:1, and the canvas
+    // shows it over the picture's 4:3 rectangle of the page (aspect: 1066x800
+    // on 1280x800 device pixels, at 107, 0); the canvas read back is the last
+    // logged frame.
+    {
+      const page = await browser.open(`${base}?SOFTGLIDE_RESOLUTION=2x&FX_GLIDE_SWAPINTERVAL=0&SOFTGLIDE_FRAMES=1`,
+                                      { width: 1280, height: 800 });
+      await page.waitFor('(window.lumvaneFrames || []).length >= 30', 60000);
+      const layout = await canvasLayout(page);
+      check('2x: a 1280x960 canvas over the 1066x800 rectangle at 107,0',
+            JSON.stringify(layout) === JSON.stringify([1280, 960, 107, 0, 1066, 800]), `canvas ${layout.join(',')}`);
+      const { canvas, logged } = await canvasAgainstFrameLog(page);
+      check('2x: the canvas shows the last logged frame exactly', logged.endsWith(' ' + canvas),
+            `canvas ${canvas}, last logged "${logged}"`);
+      await page.close();
+    }
+
     // The page as users open it (no frame log): its time per frame at 60 Hz
     // in the opening (noise field and stars, seconds 1 to 4) and in the
     // flight (seconds 5.5 to 7.5); measured and reported, not judged. Then
