@@ -81,9 +81,14 @@ inline UsualWriter usualWriter(Board& state) {
   return (source * (alpha + 1) + dest * (256 - alpha)) >> 8;
 }
 
+// The memory row of application row y.
+[[gnu::always_inline]] inline int memoryRowOf(const UsualWriter& writer, int y) {
+  return writer.lowerLeft ? writer.height - 1 - y : y;
+}
+
 // (x, y) in application coordinates inside the clip window; alpha 0-255.
 [[gnu::always_inline]] inline void blendAndStore(const UsualWriter& writer, int x, int y, Shaded color, int alpha) {
-  const int row = writer.lowerLeft ? writer.height - 1 - y : y;
+  const int row = memoryRowOf(writer, y);
   writer.written->mark(row, x);
   std::uint16_t& target = writer.pixels[static_cast<std::size_t>(row) * writer.width + x];
   if (writer.blend) {
@@ -93,11 +98,6 @@ inline UsualWriter usualWriter(Board& state) {
     color.b = blendOver(color.b, pixel::blue8(dest), alpha);
   }
   target = pixel::ditherTo565(color.r, color.g, color.b, x, row);
-}
-
-// The memory row of application row y.
-[[gnu::always_inline]] inline int memoryRowOf(const UsualWriter& writer, int y) {
-  return writer.lowerLeft ? writer.height - 1 - y : y;
 }
 
 // A grey colour (all three channels level) blended over the pixel at

@@ -60,18 +60,16 @@ void SpanGatherer::gather(const WrittenSpans& now, const WrittenSpans& before, c
   runs_.resize(static_cast<std::size_t>(now.width() / 2 + 1));
   for (int row = 0; row < now.height(); ++row) {
     std::size_t count = 0;
-    if (now.rowWritten(row, &before)) {
-      now.forEachWord(row, before, [&](int word, std::uint32_t nowBits, std::uint32_t beforeBits) {
-        visit(row, word, nowBits, beforeBits);
-        forEachRunOfWord(nowBits | beforeBits, word * 32, [&](int first, int end) {
-          if (count > 0 && first - runs_[count - 1].end <= gathering.joinGap) {
-            runs_[count - 1].end = end;
-          } else {
-            runs_[count++] = {first, end};
-          }
-        });
+    now.forEachWord(row, before, [&](int word, std::uint32_t nowBits, std::uint32_t beforeBits) {
+      visit(row, word, nowBits, beforeBits);
+      forEachRunOfWord(nowBits | beforeBits, word * 32, [&](int first, int end) {
+        if (count > 0 && first - runs_[count - 1].end <= gathering.joinGap) {
+          runs_[count - 1].end = end;
+        } else {
+          runs_[count++] = {first, end};
+        }
       });
-    }
+    });
     if (count > 0 || !open_.empty()) {
       gatherRow(row, count, gathering, rectangles);
     }

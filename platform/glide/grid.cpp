@@ -6,28 +6,24 @@
 namespace softglide::detail {
 namespace {
 
-// ceil(numerator / denominator) for a positive denominator.
-long long ceilDivide(long long numerator, long long denominator) {
-  return numerator >= 0 ? (numerator + denominator - 1) / denominator : -(-numerator / denominator);
-}
-
 // floor(numerator / denominator) for a positive denominator.
 long long floorDivide64(long long numerator, long long denominator) {
   return numerator >= 0 ? numerator / denominator : -((-numerator + denominator - 1) / denominator);
 }
 
-// ceil(a size / game - 1/2) = ceil((2 a size - game) / (2 game)), for a from
-// 0 to game: where each game pixel's grid pixels start.
-std::vector<int> starts(int size, int game) {
-  std::vector<int> result(static_cast<std::size_t>(game) + 1);
-  for (int a = 0; a <= game; ++a) {
-    result[static_cast<std::size_t>(a)] =
-        static_cast<int>(std::clamp(ceilDivide(2LL * a * size - game, 2LL * game), 0LL, static_cast<long long>(size)));
+}  // namespace
+
+// ceil(p size / count - 1/2) = ceil((2 p size - count) / (2 count)).
+std::vector<int> centreStarts(int size, int count) {
+  std::vector<int> result(static_cast<std::size_t>(count) + 1);
+  for (int p = 0; p <= count; ++p) {
+    const long long numerator = 2LL * p * size - count, denominator = 2LL * count;
+    const long long ceiling =
+        numerator >= 0 ? (numerator + denominator - 1) / denominator : -(-numerator / denominator);
+    result[static_cast<std::size_t>(p)] = static_cast<int>(std::clamp(ceiling, 0LL, static_cast<long long>(size)));
   }
   return result;
 }
-
-}  // namespace
 
 void Grid::resize(int width, int height) {
   width_ = std::max(width, 1);
@@ -35,8 +31,8 @@ void Grid::resize(int width, int height) {
   card_ = width_ == 640 && height_ == 480;
   reachX_ = std::max(1, (width_ + 20) / 40);
   reachY_ = std::max(1, (height_ + 15) / 30);
-  columnStarts_ = starts(width_, 640);
-  rowStarts_ = starts(height_, 480);
+  columnStarts_ = centreStarts(width_, 640);
+  rowStarts_ = centreStarts(height_, 480);
 }
 
 // With v = +-m 2^e: floor((32 v size + game) / (2 game)). For e >= 0 all is

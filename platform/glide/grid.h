@@ -48,6 +48,13 @@ class Grid {
   std::vector<int> columnStarts_, rowStarts_;
 };
 
+// Where count equal parts laid over size pixels start, by the centre rule:
+// for each edge p from 0 to count, the first pixel whose centre lies at or
+// past it, ceil(p size / count - 1/2), within [0, size]. Game pixels [a, b)
+// cover grid pixels [start a, start b); a picture's pixels, the window
+// pixels that show them.
+std::vector<int> centreStarts(int size, int count);
+
 // The grid a resolution asks for, where the picture's rectangle in the
 // window is placementWidth x placementHeight (for native).
 struct GridSize {

@@ -45,13 +45,8 @@ class GridWriter {
  public:
   explicit GridWriter(Board& state) : usual_(usualState(state)), writer_(usualWriter(state)) {}
 
-  // Whether a primitive between these vertices takes the grey paths: the
-  // usual state, grey colours at both, and a fog that keeps grey grey.
   bool greyTo(const GrVertex& first, const GrVertex& second) const {
-    const auto grey = [](const GrVertex& vertex) {
-      return bitsOf(vertex.g) == bitsOf(vertex.r) && bitsOf(vertex.b) == bitsOf(vertex.r);
-    };
-    return usual_ && grey(first) && grey(second) && fogKeepsGrey(writer_);
+    return greyPrimitive(usual_, writer_, first, second);
   }
   const UsualWriter& usual() const { return writer_; }
 

@@ -16,6 +16,16 @@ inline bool drawable(const GrVertex& vertex) {
   return drawablePosition(vertex.x) && drawablePosition(vertex.y);
 }
 
+// Whether a primitive between these vertices takes the grey paths, one
+// level for the three channels: the usual state, the same colour in the
+// three channels at both (to the bit), and a fog that keeps grey grey.
+inline bool greyPrimitive(bool usual, const UsualWriter& writer, const GrVertex& first, const GrVertex& second) {
+  const auto grey = [](const GrVertex& vertex) {
+    return bitsOf(vertex.g) == bitsOf(vertex.r) && bitsOf(vertex.b) == bitsOf(vertex.r);
+  };
+  return usual && grey(first) && grey(second) && fogKeepsGrey(writer);
+}
+
 // A 12.12 colour or alpha as the 0-255 level a pixel uses: clamp(C >> 12,
 // 0, 255). No value reaches past 255 << 12: a vertex's is clamped at setup,
 // and an iterated one never exceeds the larger of the line's two ends.

@@ -12,15 +12,11 @@
 #include <immintrin.h>
 #endif
 
+#include "grid.h"
 #include "processor.h"
 
 namespace softglide::detail {
 namespace {
-
-// ceil(numerator / denominator) for a positive denominator.
-long long ceilDivide(long long numerator, long long denominator) {
-  return numerator >= 0 ? (numerator + denominator - 1) / denominator : -(-numerator / denominator);
-}
 
 // Window pixels [first, end) of a row from the converted picture row, a run
 // of equal sources at a time; target holds pixel first.
@@ -97,12 +93,7 @@ void Axis::place(int origin, int size, int pictureSize, int clientSize) {
   visibleFirst_ = std::clamp(origin, 0, std::max(clientSize, 0));
   visibleEnd_ = std::clamp(origin + size, visibleFirst_, std::max(clientSize, 0));
   const long long window = size, picture = pictureSize;
-  firstShowing_.resize(static_cast<std::size_t>(pictureSize) + 1);
-  for (long long p = 0; p <= picture; ++p) {
-    // The first i with (2i + 1) * picture >= 2 * p * window.
-    firstShowing_[static_cast<std::size_t>(p)] =
-        static_cast<int>(std::clamp(ceilDivide(2 * p * window - picture, 2 * picture), 0LL, window));
-  }
+  firstShowing_ = centreStarts(size, pictureSize);
   const std::size_t count = static_cast<std::size_t>(visibleEnd_ - visibleFirst_);
   sources_.resize(count);
   for (std::size_t k = 0; k < count; ++k) {
@@ -173,12 +164,11 @@ bool WindowPicture::windowRect(int left, int top, int right, int bottom, RECT& r
 
 void WindowPicture::drawRow(const std::uint16_t* pictureRow, const Converter& converter, std::uint32_t* target,
                             int first, int end) {
+  const int from = columns_.source(first);
   if (columns_.oneToOne()) {
-    const int from = columns_.source(first);
     converter.convert(pictureRow + from, target, static_cast<std::size_t>(end - first));
     return;
   }
-  const int from = columns_.source(first);
   const int to = columns_.source(end - 1) + 1;
   converter.convert(pictureRow + from, converted_.data() + from, static_cast<std::size_t>(to - from));
 #if defined(__x86_64__) || defined(__i386__)
@@ -188,14 +178,6 @@ void WindowPicture::drawRow(const std::uint16_t* pictureRow, const Converter& co
   }
 #endif
   scaleRun(target, converted_.data(), columns_, first, end);
-}
-
-void WindowPicture::drawScaledRun(const std::uint16_t* picture, const Converter& converter, int row, int first,
-                                  int end) {
-  RECT rect{};
-  if (windowRect(first, row, end, row + 1, rect)) {
-    draw(picture, converter, rect);
-  }
 }
 
 void WindowPicture::draw(const std::uint16_t* picture, const Converter& converter, const RECT& rect) {

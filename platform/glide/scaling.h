@@ -81,17 +81,13 @@ class WindowPicture {
   // Whether the picture lies 1:1 and whole in the window.
   bool wholeOneToOne() const { return wholeOneToOne_; }
 
-  // The window pixels that show picture pixels [first, end) of a memory row.
-  // Where the picture lies 1:1 and whole in the window, as with the card's
-  // picture on its own screen, they are those pixels themselves.
+  // For a picture lying 1:1 and whole (as the card's picture on its own
+  // screen): columns [first, end) of a memory row from the picture, which
+  // are those window pixels themselves.
   void drawRun(const std::uint16_t* picture, const Converter& converter, int row, int first, int end) {
-    if (wholeOneToOne_) {
-      converter.convert(picture + static_cast<std::size_t>(row) * pictureWidth_ + first,
-                        pixels_.data() + static_cast<std::size_t>(row) * pictureWidth_ + first,
-                        static_cast<std::size_t>(end - first));
-      return;
-    }
-    drawScaledRun(picture, converter, row, first, end);
+    converter.convert(picture + static_cast<std::size_t>(row) * pictureWidth_ + first,
+                      pixels_.data() + static_cast<std::size_t>(row) * pictureWidth_ + first,
+                      static_cast<std::size_t>(end - first));
   }
   // For a picture lying 1:1 and whole: columns [first, end) of a memory row
   // from a row of window pixels already converted.
@@ -111,7 +107,6 @@ class WindowPicture {
   int width() const { return columns_.visibleEnd() - columns_.visibleFirst(); }
 
  private:
-  void drawScaledRun(const std::uint16_t* picture, const Converter& converter, int row, int first, int end);
   std::uint32_t* pixelsAt(int x, int y) { return const_cast<std::uint32_t*>(std::as_const(*this).pixelsAt(x, y)); }
   void drawRow(const std::uint16_t* pictureRow, const Converter& converter, std::uint32_t* target, int first, int end);
 

@@ -54,14 +54,4 @@ bool WrittenSpans::scattered(const WrittenSpans* other) const {
   return touched * 4 > static_cast<long long>(words_) * height_;
 }
 
-bool WrittenSpans::rowWritten(int row, const WrittenSpans* other) const {
-  const std::size_t start = static_cast<std::size_t>(row) * summaryWords_;
-  for (int s = 0; s < summaryWords_; ++s) {
-    if (summary_[start + s] != 0 || (other != nullptr && other->summary_[start + s] != 0)) {
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace softglide::detail

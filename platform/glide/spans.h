@@ -67,15 +67,6 @@ class WrittenSpans {
   // than a quarter of the picture's 32-column words.
   bool scattered(const WrittenSpans* other = nullptr) const;
 
-  // Whether anything of the row was written here or, with other, there.
-  bool rowWritten(int row, const WrittenSpans* other = nullptr) const;
-
-  // Calls visit(first, end) for each run of columns of the memory row that
-  // was written here or, with other (of the same size), there, in order: a
-  // run that crosses a multiple of 32 columns is given as two.
-  template <typename Visit>
-  void forEachRun(int row, const WrittenSpans* other, Visit visit) const;
-
   // Calls visit(word, here, there) for each 32-column word of the memory row
   // with a column written here or in other (of the same size), in order,
   // with the written columns' bits of each (bit i: column 32 word + i).
@@ -83,12 +74,6 @@ class WrittenSpans {
   void forEachWord(int row, const WrittenSpans& other, Visit visit) const;
 
  private:
-  // The pixel bits of word w of a row (either record's).
-  std::uint32_t wordOf(std::size_t rowStart, int word, const WrittenSpans* other) const {
-    const std::uint32_t own = bits_[rowStart + static_cast<std::size_t>(word)];
-    return other == nullptr ? own : own | other->bits_[rowStart + static_cast<std::size_t>(word)];
-  }
-
   int width_ = 0, height_ = 0;
   int words_ = 0;         // 32-bit words of pixel bits per row
   int summaryWords_ = 0;  // 32-bit words of summary per row: bit w, pixel word w is not zero
@@ -120,23 +105,6 @@ void WrittenSpans::forEachWord(int row, const WrittenSpans& other, Visit visit) 
       const int word = s * 32 + std::countr_zero(words);
       visit(word, bits_[rowStart + static_cast<std::size_t>(word)],
             other.bits_[rowStart + static_cast<std::size_t>(word)]);
-    }
-  }
-}
-
-template <typename Visit>
-void WrittenSpans::forEachRun(int row, const WrittenSpans* other, Visit visit) const {
-  const std::size_t summaryStart = static_cast<std::size_t>(row) * summaryWords_;
-  const std::size_t rowStart = static_cast<std::size_t>(row) * words_;
-  for (int s = 0; s < summaryWords_; ++s) {
-    std::uint32_t words = summary_[summaryStart + s];
-    if (other != nullptr) {
-      words |= other->summary_[summaryStart + s];
-    }
-    while (words != 0) {
-      const int word = s * 32 + std::countr_zero(words);
-      words &= words - 1;
-      forEachRunOfWord(wordOf(rowStart, word, other), word * 32, visit);
     }
   }
 }
