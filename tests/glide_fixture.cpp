@@ -18,8 +18,21 @@ void openTestBoard(const char* swapInterval) {
   } else {
     setenv("FX_GLIDE_SWAPINTERVAL", swapInterval, 1);
   }
-  static const HWND window = showBoardWindow();
-  (void)window;
+  // The board's window covers the screen: a test that chose another
+  // screen (in a child process of its own, after a test before it in the
+  // process made the window) gets a window of that size, or a native grid
+  // would follow the old one.
+  static HWND window = nullptr;
+  static int windowWidth = 0, windowHeight = 0;
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  if (window == nullptr || width != windowWidth || height != windowHeight) {
+    if (window != nullptr) {
+      DestroyWindow(window);
+    }
+    window = showBoardWindow();
+    windowWidth = width;
+    windowHeight = height;
+  }
   grGlideShutdown();
   openBoard();
   guColorCombineFunction(GR_COLORCOMBINE_ITRGB);

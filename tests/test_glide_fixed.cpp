@@ -528,6 +528,21 @@ GrVertex randomEnd(std::mt19937& random, float x, float y) {
   return vertex(x, y, red, green, blue, level(), static_cast<float>(random() % 2200) / 1000.0f - 0.1f);
 }
 
+// count primitives in turn: a point, an anti-aliased point, a line, with
+// random ends at coordinate(640), coordinate(480).
+template <typename Coordinate>
+void drawRandomPrimitives(std::mt19937& random, int count, Coordinate coordinate) {
+  for (int i = 0; i < count; ++i) {
+    GrVertex a = randomEnd(random, coordinate(640), coordinate(480));
+    GrVertex b = randomEnd(random, coordinate(640), coordinate(480));
+    switch (i % 3) {
+      case 0: grDrawPoint(&a); break;
+      case 1: grAADrawPoint(&a); break;
+      default: grAADrawLine(&a, &b); break;
+    }
+  }
+}
+
 // Every start offset (16 x 16 sixteenths) with every change of up to 2.5
 // pixels along each axis, so every octant and slope there is: one line per
 // 10 x 10 cell, 3072 to a picture.
@@ -733,16 +748,8 @@ TEST(GeneralPipeline, TakesTheSameIntegerDepthAndIteratedValues) {
     grFogMode(state < 2 ? GR_FOG_WITH_ITERATED_ALPHA : GR_FOG_WITH_TABLE);
     grAlphaBlendFunction(state % 4 == 3 ? GR_BLEND_ONE : GR_BLEND_SRC_ALPHA,
                          state % 4 == 3 ? GR_BLEND_ZERO : GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO, GR_BLEND_ZERO);
-    for (int i = 0; i < 600; ++i) {
-      auto coordinate = [&random](int size) { return static_cast<float>(random() % (size * 16)) / 16.0f; };
-      GrVertex a = randomEnd(random, coordinate(640), coordinate(480));
-      GrVertex b = randomEnd(random, coordinate(640), coordinate(480));
-      switch (i % 3) {
-        case 0: grDrawPoint(&a); break;
-        case 1: grAADrawPoint(&a); break;
-        default: grAADrawLine(&a, &b); break;
-      }
-    }
+    drawRandomPrimitives(random, 600,
+                         [&random](int size) { return static_cast<float>(random() % (size * 16)) / 16.0f; });
     ASSERT_EQ(both.swapAndCompare(), "") << "state " << state;
   }
 }
@@ -851,18 +858,9 @@ TEST(Grids, RandomPrimitivesAgainstTheReference) {
         grAlphaBlendFunction(frame % 5 == 4 ? GR_BLEND_ONE : GR_BLEND_SRC_ALPHA,
                              frame % 5 == 4 ? GR_BLEND_ZERO : GR_BLEND_ONE_MINUS_SRC_ALPHA, GR_BLEND_ZERO,
                              GR_BLEND_ZERO);
-        for (int i = 0; i < 900; ++i) {
-          const auto coordinate = [&random](int size) {
-            return static_cast<float>(random() % (size * 64 + 256)) / 64.0f - 2.0f;
-          };
-          GrVertex a = randomEnd(random, coordinate(640), coordinate(480));
-          GrVertex b = randomEnd(random, coordinate(640), coordinate(480));
-          switch (i % 3) {
-            case 0: grDrawPoint(&a); break;
-            case 1: grAADrawPoint(&a); break;
-            default: grAADrawLine(&a, &b); break;
-          }
-        }
+        drawRandomPrimitives(random, 900, [&random](int size) {
+          return static_cast<float>(random() % (size * 64 + 256)) / 64.0f - 2.0f;
+        });
         grBufferSwap(1);
         reference.replay(softglide::trace());
         softglide::clearTrace();

@@ -11,6 +11,7 @@
 set -uo pipefail
 saver=$1
 source "$(dirname "$0")/lib/xvfb.sh"
+source "$(dirname "$0")/lib/picture.sh"
 work=$(mktemp -d)
 # Under the sanitizers: leaks inside system libraries are not ours (as in
 # xvfb_stress.sh).
@@ -51,26 +52,11 @@ wait_window() {
   return 1
 }
 
-# Pixels brighter than 15% grey in a WxH+X+Y area of the shot.
-lit() { convert "$shot" -crop "$1" +repage -colorspace Gray -threshold 15% -format "%[fx:round(mean*w*h)]" info:; }
-black() { [[ $(convert "$shot" -crop "$1" +repage -format "%[fx:maxima]" info:) == 0 ]]; }
-
 # The shot of a WIDTH x HEIGHT window shows the picture in the box X Y W H:
 # stars or noise in each quarter of it, nothing anywhere else.
 expect_picture() {
-  local width=$1 height=$2 x=$3 y=$4 w=$5 h=$6 count counts=""
-  for quarter in "0 0" "1 0" "0 1" "1 1"; do
-    set -- $quarter
-    count=$(lit "$((w / 2))x$((h / 2))+$((x + $1 * w / 2))+$((y + $2 * h / 2))")
-    counts+="$count "
-    ((count >= 5)) || { fail "a quarter of the picture at ${w}x${h}+$x+$y shows $count lit pixels"; return; }
-  done
-  local bars=("${x}x${height}+0+0" "$((width - x - w))x${height}+$((x + w))+0" "${w}x${y}+${x}+0"
-              "${w}x$((height - y - h))+${x}+$((y + h))")
-  for bar in "${bars[@]}"; do
-    [[ $bar == 0x* || $bar == *x0+* ]] && continue
-    black "$bar" || { fail "$bar beside the picture is not black"; return; }
-  done
+  local width=$1 height=$2 x=$3 y=$4 w=$5 h=$6
+  check_picture "$@" || { fail "$picture_problem"; return; }
   # A picture over the whole window (fill) reaches its edges, where 4:3
   # would leave bars: 107 pixels wide at 1280x800, 33 at 1000x700.
   if ((x == 0 && w == width)); then
@@ -81,7 +67,7 @@ expect_picture() {
       black "$strip" && { fail "the edge $strip of a picture filling the window is black"; return; }
     done
   fi
-  echo "ok: $case: the picture at ${w}x${h}+$x+$y (lit in its quarters: $counts), black around it"
+  echo "ok: $case: the picture at ${w}x${h}+$x+$y (lit in its quarters: $picture_counts), black around it"
 }
 
 connections() { find "/proc/$1/fd" -lname 'socket:*' 2>/dev/null | wc -l; }

@@ -11,6 +11,7 @@ deb=$3
 xwindow=$4
 scenario=$5
 source "$(dirname "$0")/../lib/xvfb.sh"
+source "$(dirname "$0")/../lib/picture.sh"
 
 # The daemons refuse to run hacks as root, and CI runs as root: they run as
 # this user, made here and removed again.
@@ -37,8 +38,6 @@ fi
 # --- pictures --------------------------------------------------------------
 
 shoot() { import -window root "$work/$1.png" || fail "no screenshot"; shot=$work/$1.png; }
-# Pixels of the last screenshot brighter than 15% grey inside a WxH+X+Y area.
-lit() { convert "$shot" -crop "$1" +repage -colorspace Gray -threshold 15% -format "%[fx:round(mean*w*h)]" info:; }
 # Fails unless the area is black to the last bit.
 expect_black() {
   local max

@@ -15,6 +15,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 saver=$1
 key_window=$2
 source "$here/../lib/sway.sh"
+source "$here/../lib/picture.sh"
 work=$(mktemp -d)
 chmod 777 "$work"  # the test user's screenshots and logs
 # Copies the test user can run wherever the build is (a checkout under
@@ -53,8 +54,6 @@ now_ms() { local now=${EPOCHREALTIME/[.,]/}; echo $((now / 1000)); }
 # --- the picture ------------------------------------------------------------
 
 shoot() { shot=$work/$1.png; "${SWAY_USER[@]}" grim "$shot" || fail "no screenshot"; }
-lit() { convert "$shot" -crop "$1" +repage -colorspace Gray -threshold 15% -format "%[fx:round(mean*w*h)]" info:; }
-black() { [[ $(convert "$shot" -crop "$1" +repage -format "%[fx:maxima]" info:) == 0 ]]; }
 # Where each mode puts the 640x480 picture on 1280x800, worked out by hand:
 # aspect 800 * 4 / 3 = 1066 wide from (1280 - 1066) / 2 = 107; integer 1x
 # (2x does not fit) from 320, 160; fill all of it.
@@ -65,22 +64,10 @@ box() {
     fill) echo "0 0 1280 800" ;;
   esac
 }
-# Lit stars or noise in each quarter of the box, black to the last bit
-# around it.
+# The picture in the box X Y W H of the 1280x800 screen, black around it.
 expect_picture() {
-  local x=$1 y=$2 w=$3 h=$4 count counts=""
-  for quarter in "0 0" "1 0" "0 1" "1 1"; do
-    set -- $quarter
-    count=$(lit "$((w / 2))x$((h / 2))+$((x + $1 * w / 2))+$((y + $2 * h / 2))")
-    counts+="$count "
-    ((count >= 5)) || { fail "a quarter of the picture at ${w}x${h}+$x+$y shows $count lit pixels"; return; }
-  done
-  local bar
-  for bar in "${x}x800+0+0" "$((1280 - x - w))x800+$((x + w))+0" "${w}x${y}+${x}+0" "${w}x$((800 - y - h))+${x}+$((y + h))"; do
-    [[ $bar == 0x* || $bar == *x0+* ]] && continue
-    black "$bar" || { fail "$bar beside the picture is not black"; return; }
-  done
-  echo "ok: $case: the picture at ${w}x${h}+$x+$y (lit in its quarters: $counts), black around it"
+  check_picture 1280 800 "$@" || { fail "$picture_problem"; return; }
+  echo "ok: $case: the picture at ${3}x${4}+$1+$2 (lit in its quarters: $picture_counts), black around it"
 }
 
 # --- the saver --------------------------------------------------------------
