@@ -127,16 +127,28 @@ void drawInsideGreyBand(const UsualWriter& writer, int first, int end, Stepped m
   }
 }
 
+// A column's two pixels where they may lie outside the clip window's
+// minor range [low, high): the one below V, its coverage's complement (the
+// fraction), and which of the two lie inside (the upper one only where its
+// coverage is not 0).
+struct ColumnPair {
+  int lower, fraction;
+  bool lowerInside, upperInside;
+};
+
+[[gnu::always_inline]] inline ColumnPair columnPair(std::int32_t v, int low, int high) {
+  const std::int32_t centred = v - 0x8000;  // from the centre of the pixel below
+  const int lower = centred >> 16;
+  const int fraction = centred & 0xFFFF;
+  return {lower, fraction, lower >= low && lower < high, fraction != 0 && lower + 1 >= low && lower + 1 < high};
+}
+
 // drawGreyBand where pixels may lie outside the clip window: each is checked.
 template <bool xMajor>
 void drawClippedGreyBand(const UsualWriter& writer, int first, int end, Stepped minor, Stepped grey, Stepped alpha,
                          LineIterator oow, int minorLow, int minorHigh) {
   for (int major = first; major < end; ++major) {
-    const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
-    const int lower = centred >> 16;
-    const int fraction = centred & 0xFFFF;
-    const bool lowerInside = lower >= minorLow && lower < minorHigh;
-    const bool upperInside = fraction != 0 && lower + 1 >= minorLow && lower + 1 < minorHigh;
+    const auto [lower, fraction, lowerInside, upperInside] = columnPair(minor.value, minorLow, minorHigh);
     if (lowerInside || upperInside) {
       const int a = level(alpha.value);
       const int color = fogGrey(writer, level(grey.value), pixel::fogDepth(oow.value));
@@ -186,11 +198,7 @@ template <bool xMajor>
 void drawBand(bool usual, const UsualWriter& writer, int first, int end, Stepped minor, Stepped red, Stepped green,
               Stepped blue, Stepped alpha, LineIterator oow, int minorLow, int minorHigh) {
   for (int major = first; major < end; ++major) {
-    const std::int32_t centred = minor.value - 0x8000;  // from the centre of the pixel below
-    const int lower = centred >> 16;
-    const int fraction = centred & 0xFFFF;
-    const bool lowerInside = lower >= minorLow && lower < minorHigh;
-    const bool upperInside = fraction != 0 && lower + 1 >= minorLow && lower + 1 < minorHigh;
+    const auto [lower, fraction, lowerInside, upperInside] = columnPair(minor.value, minorLow, minorHigh);
     if (lowerInside || upperInside) {
       const int a = level(alpha.value);
       const int lowerAlpha = (a * (0x10000 - fraction)) >> 16;
